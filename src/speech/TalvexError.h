@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+namespace talvex {
+
+/// The failures the system itself detects on the dictation path and in the library document.
+/// The order fixes the ordinal values 0 to 7.
+enum class TalvexError : std::uint8_t {
+    backupVersion,
+    microphone,
+    microphoneInput,
+    speechUnavailable,
+    unsupportedLocale,
+    emptyAudio,
+    noSpeech,
+    audioOverrun,
+};
+
+/// The user-facing sentence of each case, shown as the controller's message.
+QString errorDescription(TalvexError error);
+
+// The other descriptive properties are absent for every case.
+inline std::optional<QString> failureReason(TalvexError) { return std::nullopt; }
+inline std::optional<QString> recoverySuggestion(TalvexError) { return std::nullopt; }
+inline std::optional<QString> helpAnchor(TalvexError) { return std::nullopt; }
+
+} // namespace talvex
