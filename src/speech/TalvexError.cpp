@@ -1,5 +1,9 @@
 #include "TalvexError.h"
 
+#include <QByteArray>
+
+#include <array>
+
 namespace talvex {
 
 QString errorDescription(TalvexError error)
@@ -23,6 +27,21 @@ QString errorDescription(TalvexError error)
         return QStringLiteral("The speech model could not keep up with the microphone.");
     }
     return {};
+}
+
+} // namespace talvex
+
+namespace talvex {
+
+const char *TalvexException::what() const noexcept
+{
+    static const std::array<QByteArray, 8> messages = [] {
+        std::array<QByteArray, 8> all;
+        for (std::size_t i = 0; i < all.size(); ++i)
+            all[i] = errorDescription(static_cast<TalvexError>(i)).toUtf8();
+        return all;
+    }();
+    return messages[static_cast<std::size_t>(m_error)].constData();
 }
 
 } // namespace talvex

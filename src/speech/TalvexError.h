@@ -29,3 +29,21 @@ inline std::optional<QString> recoverySuggestion(TalvexError) { return std::null
 inline std::optional<QString> helpAnchor(TalvexError) { return std::nullopt; }
 
 } // namespace talvex
+
+#include <exception>
+
+namespace talvex {
+
+/// Carries a TalvexError through the asynchronous steps that can fail; callers show
+/// errorDescription(error()).
+class TalvexException final : public std::exception {
+public:
+    explicit TalvexException(TalvexError error) : m_error(error) {}
+    TalvexError error() const { return m_error; }
+    const char *what() const noexcept override;
+
+private:
+    TalvexError m_error;
+};
+
+} // namespace talvex
