@@ -1,0 +1,262 @@
+#include "Destination.h"
+
+#include "PasteChord.h"
+
+#include <QApplication>
+#include <QMetaObject>
+#include <QPlainTextEdit>
+#include <QStringView>
+#include <QTextCursor>
+#include <QTextEdit>
+
+namespace talvex {
+
+namespace {
+
+constexpr double clipboardSettleWait = 0.085; // let the clipboard owner change settle
+constexpr double modifierWait = 0.012;        // after the chord modifiers
+constexpr double keyWait = 0.012;             // after V down
+constexpr double verifyWait = 0.550;          // let the target process the paste
+constexpr qreal minimumWindowSide = 80;
+
+bool isTextEditor(const QWidget *widget)
+{
+    return qobject_cast<const QTextEdit *>(widget) || qobject_cast<const QPlainTextEdit *>(widget);
+}
+
+std::int64_t codePoints(QStringView text)
+{
+    std::int64_t count = 0;
+    for (QChar c : text)
+        count += c.isLowSurrogate() ? 0 : 1;
+    return count;
+}
+
+// The editor's selection, converted from document positions (UTF-16 units) to code points so it
+// compares like an accessibility caret.
+std::optional<TextRange> editorSelection(QWidget *editor)
+{
+    QTextCursor cursor;
+    QString plain;
+    if (auto *textEdit = qobject_cast<QTextEdit *>(editor)) {
+        cursor = textEdit->textCursor();
+        plain = textEdit->toPlainText();
+    } else if (auto *plainEdit = qobject_cast<QPlainTextEdit *>(editor)) {
+        cursor = plainEdit->textCursor();
+        plain = plainEdit->toPlainText();
+    } else {
+        return std::nullopt;
+    }
+    const QStringView view(plain);
+    const std::int64_t start = codePoints(view.left(cursor.selectionStart()));
+    const std::int64_t end = codePoints(view.left(cursor.selectionEnd()));
+    return TextRange{start, end - start};
+}
+
+} // namespace
+
+Destination::Destination(DeliveryServices services, QWidget *practiceWindow, bool explicitPractice)
+    : m_services(services)
+{
+    Workspace &workspace = *m_services.workspace;
+    Accessibility &accessibility = *m_services.accessibility;
+
+    m_practice = practiceWindow && practiceWindow->isVisible()
+                 && (explicitPractice || QApplication::activeWindow() == practiceWindow->window());
+    m_app = m_practice ? std::optional(workspace.currentApplication()) : workspace.frontmostApplication();
+    const bool targetIsSelf = m_app && m_app->pid == workspace.currentApplication().pid;
+
+    if (m_practice) {
+        m_practiceWindow = practiceWindow;
+        QWidget *responder = practiceWindow->focusWidget();
+        if (isTextEditor(responder))
+            m_practiceEditor = responder;
+    }
+
+    if (m_app && !targetIsSelf) {
+        const std::int32_t pid = m_app->pid;
+        m_focusedElement = focus(pid);
+        if (accessibility.isTrusted())
+            m_focusedWindow = accessibility.focusedWindow(pid);
+        if (m_focusedElement) {
+            std::optional<QString> identifier = accessibility.identifier(*m_focusedElement);
+            if (identifier && !identifier->isEmpty())
+                m_elementID = std::move(identifier);
+        }
+    }
+
+    if (m_practiceWindow)
+        m_windowFrame = QRectF(m_practiceWindow->frameGeometry());
+    else if (m_app)
+        m_windowFrame = frontWindowFrame(m_app->pid);
+}
+
+std::optional<AccessibleElement> Destination::focus(std::int32_t pid) const
+{
+    Accessibility &accessibility = *m_services.accessibility;
+    if (!accessibility.isTrusted())
+        return std::nullopt;
+    if (auto element = accessibility.focusedElement(pid))
+        return element;
+    // Some programs answer only for the desktop as a whole; accept that answer only if it is theirs.
+    auto element = accessibility.systemFocusedElement();
+    if (element && accessibility.processIdentifier(*element) == pid)
+        return element;
+    return std::nullopt;
+}
+
+std::optional<QRectF> Destination::frontWindowFrame(std::int32_t pid) const
+{
+    Workspace &workspace = *m_services.workspace;
+    if (workspace.screens().empty())
+        return std::nullopt;
+    const auto windows = workspace.onScreenWindows();
+    if (!windows)
+        return std::nullopt;
+    for (const WindowInfo &window : *windows) {
+        if (window.ownerPid == pid && window.layer == 0 && window.bounds.width() >= minimumWindowSide
+            && window.bounds.height() >= minimumWindowSide)
+            return window.bounds;
+    }
+    return std::nullopt;
+}
+
+std::optional<TextRange> Destination::selectedRange(std::int32_t pid) const
+{
+    if (m_practiceEditor)
+        return editorSelection(m_practiceEditor);
+    const auto element = focus(pid);
+    if (!element)
+        return std::nullopt;
+    return m_services.accessibility->selectedRange(*element);
+}
+
+bool Destination::stillFocused(std::int32_t pid) const
+{
+    Workspace &workspace = *m_services.workspace;
+    Accessibility &accessibility = *m_services.accessibility;
+
+    // This process: only the practice editor counts, and only while it still has the focus.
+    if (pid == workspace.currentApplication().pid) {
+        return m_practiceWindow && m_practiceEditor && m_practiceWindow->isVisible()
+               && m_practiceWindow->focusWidget() == m_practiceEditor;
+    }
+
+    const auto front = workspace.frontmostApplication();
+    if (!front || front->pid != pid)
+        return false;
+
+    if (m_focusedWindow) {
+        if (!accessibility.isTrusted())
+            return false;
+        const auto window = accessibility.focusedWindow(pid);
+        if (!window || *window != *m_focusedWindow)
+            return false;
+    } else if (m_windowFrame) {
+        const auto frame = frontWindowFrame(pid);
+        if (!frame || *frame != *m_windowFrame)
+            return false;
+    }
+
+    const auto element = focus(pid);
+    if (!element)
+        return !m_focusedElement;
+    if (accessibility.isSecureTextField(*element))
+        return false; // password fields never receive dictated text
+    if (!m_focusedElement || *element == *m_focusedElement)
+        return true;
+    // Some programs recreate the element; the same window and a stable id still mean the same field.
+    if (m_focusedWindow && m_elementID) {
+        const auto identifier = accessibility.identifier(*element);
+        if (!identifier || identifier->isEmpty())
+            return false;
+        return *identifier == *m_elementID;
+    }
+    return false;
+}
+
+bool Destination::putOnClipboard(const QString &text) const { return m_services.clipboard->setText(text); }
+
+std::int64_t Destination::caretLength(const QString &text) { return codePoints(text); }
+
+QCoro::Task<Destination::Delivery> Destination::deliver(QString text, CancellationToken token)
+{
+    Accessibility &accessibility = *m_services.accessibility;
+    KeyboardPoster &keyboard = *m_services.keyboard;
+    Clipboard &clipboard = *m_services.clipboard;
+    Clock &clock = *m_services.clock;
+
+    if (!accessibility.isTrusted() || !keyboard.canPostEvents()) {
+        putOnClipboard(text);
+        co_return Delivery::copiedBecausePermissionIsOff;
+    }
+    if (!m_app || !stillFocused(m_app->pid)) {
+        putOnClipboard(text);
+        co_return Delivery::copiedBecauseFocusChanged;
+    }
+    const std::int32_t pid = m_app->pid;
+
+    PasteChord chord(keyboard, PasteChord::isTerminal(m_app->windowClass, m_app->windowInstance));
+    if (!chord.canBeSent()) {
+        putOnClipboard(text);
+        co_return Delivery::copied;
+    }
+
+    const ClipboardSnapshot previous = clipboard.snapshot();
+    if (!clipboard.setText(text)) {
+        // The text cannot be offered, so at least keep what the user had copied.
+        clipboard.restore(previous);
+        co_return Delivery::copied;
+    }
+
+    const std::uint64_t placedCount = clipboard.changeCount();
+    const bool settled = co_await clock.sleep(clipboardSettleWait, token);
+    if (clipboard.changeCount() != placedCount)
+        co_return Delivery::copied; // another program wrote the clipboard: pasting would paste theirs
+    if (!settled || token.isCancelled() || !stillFocused(pid))
+        co_return Delivery::copiedBecauseFocusChanged;
+
+    const std::optional<TextRange> before = selectedRange(pid);
+
+    if (m_practiceEditor) {
+        QMetaObject::invokeMethod(m_practiceEditor.data(), "paste", Qt::DirectConnection);
+    } else {
+        if (!chord.pressModifiers()) {
+            chord.finish();
+            co_return Delivery::copied;
+        }
+        const bool modifiersHeld = co_await clock.sleep(modifierWait, token);
+        if (!modifiersHeld || token.isCancelled() || clipboard.changeCount() != placedCount
+            || !stillFocused(pid)) {
+            chord.finish();
+            co_return Delivery::copiedBecauseFocusChanged;
+        }
+        // From V down on, cancellation changes nothing: the keystroke completes and is verified,
+        // so these waits run their full length.
+        chord.pressKey();
+        co_await clock.sleep(keyWait);
+        chord.finish();
+        co_await clock.sleep(verifyWait);
+    }
+
+    if (stillFocused(pid) && before) {
+        const std::optional<TextRange> after = selectedRange(pid);
+        if (after && after->length == 0 && after->location == before->location + caretLength(text)) {
+            if (clipboard.changeCount() == placedCount)
+                clipboard.restore(previous);
+            co_return Delivery::inserted;
+        }
+    }
+    co_return Delivery::pasteRequested;
+}
+
+void Destination::requestAccessibility(Accessibility &accessibility, KeyboardPoster &keyboard)
+{
+    const bool trusted = accessibility.isTrusted();
+    if (!trusted || keyboard.canPostEvents())
+        accessibility.requestTrust();
+    else
+        keyboard.requestPostEventAccess();
+}
+
+} // namespace talvex
