@@ -1,0 +1,159 @@
+#include "Library.h"
+
+#include "JsonRead.h"
+#include "JsonWriter.h"
+#include "platform/Logging.h"
+#include "speech/TalvexError.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
+#include <QSet>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include <sys/stat.h>
+
+namespace talvex {
+
+namespace {
+
+QString notALibrary(const QString &detail)
+{
+    return QStringLiteral("The file isn\u2019t a Talvex library (%1).").arg(detail);
+}
+
+} // namespace
+
+QByteArray Library::encode() const
+{
+    QJsonArray transcripts;
+    for (const Transcript &transcript : history)
+        transcripts.append(transcript.toJson());
+    const QJsonObject document{
+        {QStringLiteral("history"), transcripts},
+        {QStringLiteral("preferences"), preferences.toJson()},
+        {QStringLiteral("version"), version},
+    };
+    return JsonWriter::write(document);
+}
+
+std::optional<Library> Library::decode(const QByteArray &json, QString *error)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        JsonRead::fail(error, notALibrary(QStringLiteral("%1 at byte %2").arg(parseError.errorString()).arg(parseError.offset)));
+        return std::nullopt;
+    }
+    if (!document.isObject()) {
+        JsonRead::fail(error, notALibrary(QStringLiteral("the document is not an object")));
+        return std::nullopt;
+    }
+    const QJsonObject object = document.object();
+    QString detail;
+    const auto failed = [&]() -> std::optional<Library> {
+        JsonRead::fail(error, notALibrary(detail));
+        return std::nullopt;
+    };
+
+    auto transcripts = JsonRead::array(object, QLatin1StringView("history"), &detail);
+    if (!transcripts)
+        return failed();
+    auto preferencesObject = JsonRead::object(object, QLatin1StringView("preferences"), &detail);
+    if (!preferencesObject)
+        return failed();
+    auto versionNumber = JsonRead::number(object, QLatin1StringView("version"), &detail);
+    if (!versionNumber)
+        return failed();
+    if (*versionNumber != std::trunc(*versionNumber) || *versionNumber < std::numeric_limits<int>::min() ||
+        *versionNumber > std::numeric_limits<int>::max()) {
+        detail = QStringLiteral("\u201Cversion\u201D is not a whole number");
+        return failed();
+    }
+
+    Library library;
+    library.version = static_cast<int>(*versionNumber);
+    auto preferences = Preferences::fromJson(*preferencesObject, &detail);
+    if (!preferences) {
+        JsonRead::nest(&detail, QStringLiteral("preferences"));
+        return failed();
+    }
+    library.preferences = std::move(*preferences);
+    library.history.reserve(transcripts->size());
+    for (qsizetype i = 0; i < transcripts->size(); ++i) {
+        auto transcript = Transcript::fromJson(transcripts->at(i), &detail);
+        if (!transcript) {
+            JsonRead::nest(&detail, QStringLiteral("history[%1]").arg(i));
+            return failed();
+        }
+        library.history.append(std::move(*transcript));
+    }
+    return library;
+}
+
+std::optional<Library> Library::read(const QByteArray &json, QString *error)
+{
+    auto library = decode(json, error);
+    if (library && library->version != currentVersion) {
+        JsonRead::fail(error, errorDescription(TalvexError::backupVersion));
+        return std::nullopt;
+    }
+    return library;
+}
+
+bool Library::write(const QString &path, QString *error) const
+{
+    const QByteArray bytes = encode();
+    QSaveFile file(path);
+    // The temporary file is created next to the destination; on failure it is removed and the
+    // destination is never touched.
+    if (!file.open(QIODevice::WriteOnly))
+        return JsonRead::fail(error, file.errorString());
+    // Transcripts are private: owner read/write only, whatever the umask or the old file's mode.
+    if (::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0) {
+        file.cancelWriting();
+        return JsonRead::fail(error, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return JsonRead::fail(error, reason);
+    }
+    if (!file.commit()) // flushes to disk, then renames over the destination
+        return JsonRead::fail(error, file.errorString());
+    qCDebug(lcStore) << "Library written:" << history.size() << "transcripts";
+    return true;
+}
+
+void Library::restore(const Library &backup)
+{
+    preferences = backup.preferences;
+    QSet<QUuid> ids;
+    ids.reserve(history.size() + backup.history.size());
+    for (const Transcript &transcript : history)
+        ids.insert(transcript.id);
+    for (const Transcript &transcript : backup.history) {
+        if (ids.contains(transcript.id))
+            continue;
+        ids.insert(transcript.id);
+        history.append(transcript);
+    }
+    std::stable_sort(history.begin(), history.end(),
+                     [](const Transcript &a, const Transcript &b) { return a.date > b.date; });
+}
+
+bool Library::addTranscript(const Transcript &transcript)
+{
+    if (!preferences.retainHistory)
+        return false;
+    history.prepend(transcript);
+    return true;
+}
+
+} // namespace talvex
