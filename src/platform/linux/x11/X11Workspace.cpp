@@ -1,0 +1,176 @@
+#include "X11Workspace.h"
+
+#include "Logging.h"
+#include "SettingsPanes.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <algorithm>
+#include <cstring>
+
+#include <unistd.h>
+
+namespace talvex::x11 {
+
+namespace {
+
+constexpr int normalLayer = 0;
+constexpr int aboveLayer = 3;
+constexpr int dockLayer = 20;
+
+} // namespace
+
+X11Workspace::X11Workspace(const char *display) : m_connection(connectToDisplay(display))
+{
+    if (!m_connection) {
+        qCWarning(lcX11) << "workspace: no X server";
+        return;
+    }
+    xcb_connection_t *c = m_connection.get();
+    m_root = rootWindow(c);
+    const char *names[] = {"_NET_ACTIVE_WINDOW",     "_NET_WM_PID",
+                           "_NET_CLIENT_LIST_STACKING", "_NET_WM_WINDOW_TYPE",
+                           "_NET_WM_WINDOW_TYPE_DESKTOP", "_NET_WM_WINDOW_TYPE_DOCK",
+                           "_NET_WM_STATE",          "_NET_WM_STATE_HIDDEN",
+                           "_NET_WM_STATE_ABOVE",    "_NET_FRAME_EXTENTS",
+                           "_GTK_APPLICATION_ID",    "UTF8_STRING"};
+    constexpr std::size_t count = sizeof(names) / sizeof(names[0]);
+    static_assert(count == sizeof(Atoms) / sizeof(xcb_atom_t));
+    xcb_intern_atom_cookie_t cookies[count];
+    for (std::size_t i = 0; i < count; ++i)
+        cookies[i] = xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(names[i])), names[i]);
+    xcb_atom_t *atoms = reinterpret_cast<xcb_atom_t *>(&m_atoms);
+    for (std::size_t i = 0; i < count; ++i) {
+        XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(c, cookies[i], nullptr));
+        atoms[i] = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    }
+}
+
+std::optional<QByteArray> X11Workspace::property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type) const
+{
+    if (!m_connection || window == XCB_NONE)
+        return std::nullopt;
+    xcb_connection_t *c = m_connection.get();
+    XcbReply<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, name, type, 0, 1 << 16), nullptr));
+    if (!reply || reply->type == XCB_ATOM_NONE)
+        return std::nullopt;
+    return QByteArray(static_cast<const char *>(xcb_get_property_value(reply.get())),
+                      xcb_get_property_value_length(reply.get()));
+}
+
+std::vector<std::uint32_t> X11Workspace::cardinals(xcb_window_t window, xcb_atom_t name, xcb_atom_t type) const
+{
+    std::vector<std::uint32_t> values;
+    if (const auto data = property(window, name, type)) {
+        values.resize(static_cast<std::size_t>(data->size()) / sizeof(std::uint32_t));
+        std::memcpy(values.data(), data->constData(), values.size() * sizeof(std::uint32_t));
+    }
+    return values;
+}
+
+std::optional<RunningApplication> X11Workspace::frontmostApplication()
+{
+    const auto active = cardinals(m_root, m_atoms.activeWindow, XCB_ATOM_WINDOW);
+    if (active.empty() || active.front() == XCB_NONE)
+        return std::nullopt;
+    const xcb_window_t window = active.front();
+    const auto pid = cardinals(window, m_atoms.wmPid, XCB_ATOM_CARDINAL);
+    if (pid.empty() || pid.front() == 0)
+        return std::nullopt;
+
+    RunningApplication app;
+    app.pid = static_cast<std::int32_t>(pid.front());
+    if (const auto wmClass = property(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING)) {
+        const QList<QByteArray> parts = wmClass->split('\0');
+        app.windowInstance = parts.value(0).isEmpty() ? QString() : QString::fromLocal8Bit(parts.value(0));
+        app.windowClass = parts.value(1).isEmpty() ? QString() : QString::fromLocal8Bit(parts.value(1));
+    }
+    const QString toolkitId = QString::fromUtf8(property(window, m_atoms.gtkApplicationId, m_atoms.utf8String).value_or(QByteArray()));
+    if (const auto entry = m_entries.find(toolkitId, app.windowClass, app.windowInstance)) {
+        app.applicationID = entry->id;
+        app.name = entry->name;
+    } else if (!app.windowClass.isEmpty()) {
+        app.applicationID = app.windowClass;
+        app.name = app.windowClass;
+    }
+    return app;
+}
+
+RunningApplication X11Workspace::currentApplication()
+{
+    RunningApplication app;
+    app.pid = static_cast<std::int32_t>(::getpid());
+    const QString id = QGuiApplication::desktopFileName();
+    app.applicationID = id.isEmpty() ? QCoreApplication::applicationName() : id;
+    app.name = QGuiApplication::applicationDisplayName();
+    app.windowClass = QCoreApplication::applicationName();
+    app.windowInstance = QCoreApplication::applicationName();
+    return app;
+}
+
+std::optional<std::vector<WindowInfo>> X11Workspace::onScreenWindows()
+{
+    if (!m_connection)
+        return std::nullopt;
+    const auto stacking = property(m_root, m_atoms.clientListStacking, XCB_ATOM_WINDOW);
+    if (!stacking)
+        return std::nullopt;
+    std::vector<xcb_window_t> windows(static_cast<std::size_t>(stacking->size()) / sizeof(xcb_window_t));
+    std::memcpy(windows.data(), stacking->constData(), windows.size() * sizeof(xcb_window_t));
+    std::reverse(windows.begin(), windows.end()); // the property lists bottom to top
+
+    xcb_connection_t *c = m_connection.get();
+    std::vector<WindowInfo> result;
+    for (const xcb_window_t window : windows) {
+        const auto attributesCookie = xcb_get_window_attributes(c, window);
+        const auto geometryCookie = xcb_get_geometry(c, window);
+        const auto positionCookie = xcb_translate_coordinates(c, window, m_root, 0, 0);
+        XcbReply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(c, attributesCookie, nullptr));
+        XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
+        XcbReply<xcb_translate_coordinates_reply_t> position(xcb_translate_coordinates_reply(c, positionCookie, nullptr));
+        if (!attributes || !geometry || !position || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
+            continue;
+
+        int layer = normalLayer;
+        const auto types = cardinals(window, m_atoms.windowType, XCB_ATOM_ATOM);
+        if (std::find(types.begin(), types.end(), m_atoms.windowTypeDesktop) != types.end())
+            continue; // the desktop background is no window of a program
+        if (std::find(types.begin(), types.end(), m_atoms.windowTypeDock) != types.end())
+            layer = dockLayer;
+        const auto states = cardinals(window, m_atoms.state, XCB_ATOM_ATOM);
+        if (std::find(states.begin(), states.end(), m_atoms.stateHidden) != states.end())
+            continue;
+        if (layer == normalLayer && std::find(states.begin(), states.end(), m_atoms.stateAbove) != states.end())
+            layer = aboveLayer;
+
+        // The whole window includes the frame the window manager draws around it.
+        auto extents = cardinals(window, m_atoms.frameExtents, XCB_ATOM_CARDINAL);
+        extents.resize(4, 0); // left, right, top, bottom
+        const auto pid = cardinals(window, m_atoms.wmPid, XCB_ATOM_CARDINAL);
+        WindowInfo info;
+        info.ownerPid = pid.empty() ? 0 : static_cast<std::int32_t>(pid.front());
+        info.layer = layer;
+        info.bounds = QRectF(position->dst_x - static_cast<int>(extents[0]), position->dst_y - static_cast<int>(extents[2]),
+                             geometry->width + extents[0] + extents[1], geometry->height + extents[2] + extents[3]);
+        result.push_back(info);
+    }
+    return result;
+}
+
+std::vector<QRectF> X11Workspace::screens()
+{
+    std::vector<QRectF> result;
+    QScreen *primary = QGuiApplication::primaryScreen();
+    if (primary)
+        result.push_back(primary->geometry());
+    for (QScreen *screen : QGuiApplication::screens())
+        if (screen != primary)
+            result.push_back(screen->geometry());
+    return result;
+}
+
+bool X11Workspace::openSettings(SettingsPane pane) { return xdg::SettingsPanes::open(pane); }
+
+} // namespace talvex::x11

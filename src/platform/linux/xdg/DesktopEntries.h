@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace talvex::xdg {
+
+/// The installed desktop entries (applications folders of $XDG_DATA_HOME and $XDG_DATA_DIRS),
+/// used to name a window's program by its entry ID and Name.
+class DesktopEntries final {
+public:
+    struct Entry {
+        QString id;   ///< file name relative to its applications folder, '/' as '-', no ".desktop"
+        QString name; ///< Name, localized when the entry has a translation for the current locale
+        QString startupWMClass;
+    };
+
+    /// Reads the entries now from the standard folders, or from `applicationFolders` when given
+    /// (most important first).
+    explicit DesktopEntries(std::optional<QStringList> applicationFolders = std::nullopt);
+
+    /// The applications folders in precedence order.
+    static QStringList standardFolders();
+
+    /// The entry of a window's program: its toolkit application ID when that is an entry, else the
+    /// entry whose StartupWMClass is the window class (or instance), else the entry whose ID equals
+    /// the class or instance ignoring case. Absent when none matches.
+    std::optional<Entry> find(const QString &applicationId, const QString &windowClass,
+                              const QString &windowInstance) const;
+
+    /// Reads the folders again (entries installed since).
+    void reload();
+
+    /// One entry file, or absent when it is not a visible application entry.
+    static std::optional<Entry> parse(const QString &path, const QString &id);
+
+private:
+    std::optional<QStringList> m_folders;
+    std::vector<Entry> m_entries;
+    QHash<QString, qsizetype> m_byId;
+};
+
+} // namespace talvex::xdg
