@@ -1,5 +1,6 @@
 #include "ChatCompletionsModel.h"
 #include "LoopbackHttpServer.h"
+#include "core/ControllerTexts.h"
 #include "refine/LocalModels.h"
 
 #include <QCoro/QCoroTask>
@@ -54,6 +55,8 @@ protected:
         }
         return chats;
     }
+
+    static QString status(const ChatCompletionsModel &service) { return ControllerTexts::modelStatus(service.availability()); }
 
     LoopbackHttpServer server;
 };
@@ -234,28 +237,38 @@ TEST_F(ChatCompletionsModelTest, NonLoopbackUrlIsNeverContacted)
     EXPECT_EQ(everywhere.connections(), 0);
 }
 
-TEST_F(ChatCompletionsModelTest, AvailabilityFollowsTheModelList)
+TEST_F(ChatCompletionsModelTest, AvailabilityFollowsTheModelListAndShowsItsStatusText)
 {
     // Configured model listed (Ollama adds ":latest"), missing, and no model configured.
     server.answer(modelsPath, 200, LoopbackHttpServer::modelList({"llama3.2:latest", "qwen:7b"}));
-    EXPECT_EQ(connect(QStringLiteral("llama3.2"))->availability(), ModelAvailability::available);
-    EXPECT_EQ(connect(QStringLiteral("qwen:7b"))->availability(), ModelAvailability::available);
-    EXPECT_EQ(connect(QStringLiteral("qwen"))->availability(), ModelAvailability::modelNotReady);
+    EXPECT_EQ(status(*connect(QStringLiteral("llama3.2"))), QStringLiteral("Ready"));
+    EXPECT_EQ(status(*connect(QStringLiteral("qwen:7b"))), QStringLiteral("Ready"));
+    EXPECT_EQ(status(*connect(QStringLiteral("qwen"))), QStringLiteral("Model is downloading"));
     auto anyModel = connect(QString());
-    EXPECT_EQ(anyModel->availability(), ModelAvailability::available);
+    EXPECT_EQ(status(*anyModel), QStringLiteral("Ready"));
     EXPECT_EQ(anyModel->activeModel(), QStringLiteral("llama3.2:latest")) << "the first listed model is used";
 
     server.answer(modelsPath, 200, LoopbackHttpServer::modelList({}));
-    EXPECT_EQ(connect(QString())->availability(), ModelAvailability::modelNotReady);
+    EXPECT_EQ(status(*connect(QString())), QStringLiteral("Model is downloading"));
     server.answer(modelsPath, 200, R"({"models": "not a list"})");
-    EXPECT_EQ(connect()->availability(), ModelAvailability::unavailable);
+    EXPECT_EQ(status(*connect()), QStringLiteral("Unavailable"));
     server.answer(modelsPath, 401, "{}");
-    EXPECT_EQ(connect()->availability(), ModelAvailability::unavailable);
+    EXPECT_EQ(status(*connect()), QStringLiteral("Unavailable"));
 
     ChatCompletionsModel off(LlmEndpoint::fromSettings(QStringLiteral("off"), QString()), {});
-    EXPECT_EQ(off.availability(), ModelAvailability::notEnabled);
+    EXPECT_EQ(status(off), QStringLiteral("Local language model is off"));
     EXPECT_EQ(refine(off, QStringLiteral("original")), (Refinement{QStringLiteral("original"), LocalModels::unavailableNote()}));
     EXPECT_EQ(refine(off, QStringLiteral("original"), WritingMode::verbatim), (Refinement{QStringLiteral("original"), std::nullopt}));
+
+    // Reading never waits for the server: the first probe runs in the background.
+    server.answer(modelsPath, 200, LoopbackHttpServer::modelList({"llama3.2:latest"}));
+    ChatCompletionsModel fresh(LlmEndpoint::fromSettings(server.url(QStringLiteral("localhost"), QStringLiteral("/v1")).toString(),
+                                                         QStringLiteral("llama3.2")),
+                               {});
+    QSignalSpy probed(&fresh, &ChatCompletionsModel::availabilityChanged);
+    EXPECT_EQ(status(fresh), QStringLiteral("Unavailable"));
+    ASSERT_TRUE(probed.wait());
+    EXPECT_EQ(status(fresh), QStringLiteral("Ready"));
 
     // The cache moves with the server and says so.
     server.answer(modelsPath, 200, LoopbackHttpServer::modelList({"other"}));
