@@ -11,6 +11,8 @@
 #include <QNetworkRequest>
 #include <QPointer>
 
+#include <algorithm>
+
 namespace talvex {
 
 namespace {
@@ -103,6 +105,23 @@ std::optional<QString> messageText(const QJsonValue &content)
     return text;
 }
 
+const char *availabilityName(ModelAvailability availability)
+{
+    switch (availability) {
+    case ModelAvailability::available:
+        return "available";
+    case ModelAvailability::deviceNotEligible:
+        return "device not eligible";
+    case ModelAvailability::notEnabled:
+        return "turned off";
+    case ModelAvailability::modelNotReady:
+        return "model not listed by the server";
+    case ModelAvailability::unavailable:
+        break;
+    }
+    return "unavailable";
+}
+
 QString languageOf(const QString &locale)
 {
     return locale.section(QLatin1Char('-'), 0, 0).section(QLatin1Char('_'), 0, 0).toLower();
@@ -179,7 +198,7 @@ void ChatCompletionsModel::setAvailability(ModelAvailability availability)
     if (availability == m_availability)
         return;
     m_availability = availability;
-    qCInfo(lcLlm) << "Language model availability:" << static_cast<int>(availability);
+    qCInfo(lcLlm) << "Language model availability:" << availabilityName(availability);
     Q_EMIT availabilityChanged(availability);
 }
 
