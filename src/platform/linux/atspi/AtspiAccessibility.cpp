@@ -1,0 +1,294 @@
+#include "AtspiAccessibility.h"
+
+#include "Logging.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusReply>
+#include <QDBusVariant>
+#include <QUuid>
+
+#include <deque>
+
+namespace talvex::atspi {
+
+namespace {
+
+const QString registryService = QStringLiteral("org.a11y.atspi.Registry");
+const QString rootPath = QStringLiteral("/org/a11y/atspi/accessible/root");
+const QString accessibleInterface = QStringLiteral("org.a11y.atspi.Accessible");
+const QString textInterface = QStringLiteral("org.a11y.atspi.Text");
+const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString nullPath = QStringLiteral("/org/a11y/atspi/null");
+
+// AT-SPI state bits and roles (atspi-constants.h).
+constexpr int stateActive = 1;
+constexpr int stateDefunct = 6;
+constexpr int stateFocused = 12;
+constexpr int stateShowing = 25;
+constexpr int stateManagesDescendants = 31;
+constexpr unsigned rolePasswordText = 40;
+
+// A deep search must not stall the main thread on a huge tree (a spreadsheet, a long list).
+constexpr int maximumVisitedElements = 3000;
+
+bool has(std::uint64_t states, int bit) { return (states >> bit) & 1u; }
+
+QDBusMessage statusMessage(const QString &method)
+{
+    return QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                          propertiesInterface, method);
+}
+
+} // namespace
+
+AtspiAccessibility::AtspiAccessibility(int callTimeoutMs)
+    : m_timeout(callTimeoutMs), m_connectionName(QStringLiteral("talvex-a11y-") + QUuid::createUuid().toString())
+{
+}
+
+AtspiAccessibility::~AtspiAccessibility()
+{
+    if (m_connected)
+        QDBusConnection::disconnectFromBus(m_connectionName);
+}
+
+std::optional<QDBusConnection> AtspiAccessibility::bus()
+{
+    if (m_connected) {
+        QDBusConnection connection(m_connectionName);
+        if (connection.isConnected())
+            return connection;
+        QDBusConnection::disconnectFromBus(m_connectionName);
+        m_connected = false;
+        m_pids.clear();
+    }
+    QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                                      QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
+    const QDBusReply<QString> address = QDBusConnection::sessionBus().call(ask, QDBus::Block, m_timeout);
+    if (!address.isValid() || address.value().isEmpty())
+        return std::nullopt;
+    QDBusConnection connection = QDBusConnection::connectToBus(address.value(), m_connectionName);
+    m_connected = true;
+    if (!connection.isConnected()) {
+        qCWarning(lcAccessibility) << "accessibility bus unreachable:" << connection.lastError().message();
+        return std::nullopt;
+    }
+    return connection;
+}
+
+bool AtspiAccessibility::isTrusted()
+{
+    QDBusMessage get = statusMessage(QStringLiteral("Get"));
+    get << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled");
+    const QDBusReply<QVariant> enabled = QDBusConnection::sessionBus().call(get, QDBus::Block, m_timeout);
+    if (!enabled.isValid() || !enabled.value().toBool())
+        return false;
+    return bus().has_value();
+}
+
+bool AtspiAccessibility::requestTrust()
+{
+    QDBusMessage set = statusMessage(QStringLiteral("Set"));
+    set << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled") << QVariant::fromValue(QDBusVariant(true));
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(set, QDBus::Block, m_timeout);
+    if (reply.type() == QDBusMessage::ErrorMessage)
+        qCWarning(lcAccessibility) << "could not turn accessibility on:" << reply.errorMessage();
+    return isTrusted();
+}
+
+std::optional<QDBusMessage> AtspiAccessibility::call(const AccessibleElement &element, const QString &interface,
+                                                     const QString &method, const QList<QVariant> &arguments)
+{
+    auto connection = bus();
+    if (!connection || element.busName.isEmpty() || element.objectPath.isEmpty())
+        return std::nullopt;
+    QDBusMessage message = QDBusMessage::createMethodCall(element.busName, element.objectPath, interface, method);
+    message.setArguments(arguments);
+    QDBusMessage reply = connection->call(message, QDBus::Block, m_timeout);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return std::nullopt;
+    return reply;
+}
+
+std::optional<QVariant> AtspiAccessibility::property(const AccessibleElement &element, const QString &interface,
+                                                     const QString &name)
+{
+    const auto reply = call(element, propertiesInterface, QStringLiteral("Get"), {interface, name});
+    if (!reply)
+        return std::nullopt;
+    return reply->arguments().constFirst().value<QDBusVariant>().variant();
+}
+
+std::vector<AccessibleElement> AtspiAccessibility::children(const AccessibleElement &element)
+{
+    std::vector<AccessibleElement> result;
+    const auto reply = call(element, accessibleInterface, QStringLiteral("GetChildren"));
+    if (!reply)
+        return result;
+    const QDBusArgument argument = reply->arguments().constFirst().value<QDBusArgument>();
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        QString service;
+        QDBusObjectPath path;
+        argument.beginStructure();
+        argument >> service >> path;
+        argument.endStructure();
+        if (!service.isEmpty() && path.path() != nullPath)
+            result.push_back({service, path.path()});
+    }
+    argument.endArray();
+    return result;
+}
+
+std::optional<std::uint64_t> AtspiAccessibility::states(const AccessibleElement &element)
+{
+    const auto reply = call(element, accessibleInterface, QStringLiteral("GetState"));
+    if (!reply)
+        return std::nullopt;
+    const QDBusArgument argument = reply->arguments().constFirst().value<QDBusArgument>();
+    std::uint64_t bits = 0;
+    int word = 0;
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        quint32 value = 0;
+        argument >> value;
+        if (word < 2)
+            bits |= static_cast<std::uint64_t>(value) << (32 * word);
+        ++word;
+    }
+    argument.endArray();
+    return bits;
+}
+
+std::optional<std::int32_t> AtspiAccessibility::processIdentifier(const AccessibleElement &element)
+{
+    if (const auto known = m_pids.find(element.busName); known != m_pids.end())
+        return known.value();
+    auto connection = bus();
+    if (!connection)
+        return std::nullopt;
+    QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                                      QStringLiteral("org.freedesktop.DBus"),
+                                                      QStringLiteral("GetConnectionUnixProcessID"));
+    ask << element.busName;
+    const QDBusReply<quint32> pid = connection->call(ask, QDBus::Block, m_timeout);
+    if (!pid.isValid())
+        return std::nullopt;
+    m_pids.insert(element.busName, static_cast<std::int32_t>(pid.value()));
+    return static_cast<std::int32_t>(pid.value());
+}
+
+std::vector<AccessibleElement> AtspiAccessibility::applications(std::optional<std::int32_t> pid)
+{
+    std::vector<AccessibleElement> result;
+    for (const AccessibleElement &application : children({registryService, rootPath})) {
+        if (!pid || processIdentifier(application) == pid)
+            result.push_back(application);
+    }
+    return result;
+}
+
+std::optional<AccessibleElement> AtspiAccessibility::activeWindow(const AccessibleElement &application)
+{
+    for (const AccessibleElement &window : children(application)) {
+        const auto bits = states(window);
+        if (bits && has(*bits, stateActive))
+            return window;
+    }
+    return std::nullopt;
+}
+
+std::optional<AccessibleElement> AtspiAccessibility::findFocused(const AccessibleElement &root)
+{
+    // Breadth-first: focused fields sit near the top far more often than deep inside lists.
+    std::deque<AccessibleElement> pending{root};
+    int visited = 0;
+    while (!pending.empty() && visited < maximumVisitedElements) {
+        const AccessibleElement element = pending.front();
+        pending.pop_front();
+        ++visited;
+        const auto bits = states(element);
+        if (!bits || has(*bits, stateDefunct))
+            continue;
+        if (has(*bits, stateFocused))
+            return element;
+        if (element != root && (!has(*bits, stateShowing) || has(*bits, stateManagesDescendants)))
+            continue; // hidden subtrees hold no focus; managed ones may hold millions of cells
+        for (AccessibleElement &child : children(element))
+            pending.push_back(std::move(child));
+    }
+    return std::nullopt;
+}
+
+std::optional<AccessibleElement> AtspiAccessibility::focusedElement(std::int32_t pid)
+{
+    for (const AccessibleElement &application : applications(pid)) {
+        if (const auto window = activeWindow(application)) {
+            if (auto element = findFocused(*window))
+                return element;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<AccessibleElement> AtspiAccessibility::systemFocusedElement()
+{
+    for (const AccessibleElement &application : applications(std::nullopt)) {
+        if (const auto window = activeWindow(application)) {
+            if (auto element = findFocused(*window))
+                return element;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<AccessibleElement> AtspiAccessibility::focusedWindow(std::int32_t pid)
+{
+    for (const AccessibleElement &application : applications(pid)) {
+        if (auto window = activeWindow(application))
+            return window;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> AtspiAccessibility::identifier(const AccessibleElement &element)
+{
+    const auto value = property(element, accessibleInterface, QStringLiteral("AccessibleId"));
+    if (!value || !value->canConvert<QString>())
+        return std::nullopt;
+    return value->toString();
+}
+
+bool AtspiAccessibility::isSecureTextField(const AccessibleElement &element)
+{
+    const auto reply = call(element, accessibleInterface, QStringLiteral("GetRole"));
+    return reply && reply->arguments().constFirst().toUInt() == rolePasswordText;
+}
+
+std::optional<TextRange> AtspiAccessibility::selectedRange(const AccessibleElement &element)
+{
+    const auto count = call(element, textInterface, QStringLiteral("GetNSelections"));
+    if (!count)
+        return std::nullopt;
+    if (count->arguments().constFirst().toInt() > 0) {
+        const auto selection = call(element, textInterface, QStringLiteral("GetSelection"), {0});
+        if (selection && selection->arguments().size() >= 2) {
+            const std::int64_t start = selection->arguments().at(0).toInt();
+            const std::int64_t end = selection->arguments().at(1).toInt();
+            if (start != end)
+                return TextRange{std::min(start, end), std::abs(end - start)};
+        }
+    }
+    const auto caret = property(element, textInterface, QStringLiteral("CaretOffset"));
+    if (!caret)
+        return std::nullopt;
+    bool ok = false;
+    const int offset = caret->toInt(&ok);
+    if (!ok || offset < 0)
+        return std::nullopt;
+    return TextRange{offset, 0};
+}
+
+} // namespace talvex::atspi

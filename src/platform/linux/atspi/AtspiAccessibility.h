@@ -1,0 +1,52 @@
+#pragma once
+
+#include "Accessibility.h"
+
+#include <QDBusConnection>
+#include <QHash>
+
+#include <functional>
+#include <vector>
+
+class QDBusMessage;
+
+namespace talvex::atspi {
+
+/// Accessibility through AT-SPI 2 on its own D-Bus bus, spoken directly with QtDBus. Elements are
+/// (bus name, object path); offsets come from the Text interface in characters (code points).
+/// Every call is synchronous with a short timeout, so a hung program costs at most that.
+class AtspiAccessibility final : public Accessibility {
+public:
+    /// Uses the session bus to find the accessibility bus; nothing is connected until first use.
+    explicit AtspiAccessibility(int callTimeoutMs = 500);
+    ~AtspiAccessibility() override;
+
+    bool isTrusted() override;
+    bool requestTrust() override;
+    std::optional<AccessibleElement> focusedElement(std::int32_t pid) override;
+    std::optional<AccessibleElement> systemFocusedElement() override;
+    std::optional<std::int32_t> processIdentifier(const AccessibleElement &element) override;
+    std::optional<AccessibleElement> focusedWindow(std::int32_t pid) override;
+    std::optional<QString> identifier(const AccessibleElement &element) override;
+    bool isSecureTextField(const AccessibleElement &element) override;
+    std::optional<TextRange> selectedRange(const AccessibleElement &element) override;
+
+private:
+    /// The accessibility bus, connected on demand; absent when it cannot be reached.
+    std::optional<QDBusConnection> bus();
+    std::optional<QDBusMessage> call(const AccessibleElement &element, const QString &interface, const QString &method,
+                                     const QList<QVariant> &arguments = {});
+    std::optional<QVariant> property(const AccessibleElement &element, const QString &interface, const QString &name);
+    std::vector<AccessibleElement> children(const AccessibleElement &element);
+    std::optional<std::uint64_t> states(const AccessibleElement &element);
+    std::vector<AccessibleElement> applications(std::optional<std::int32_t> pid);
+    std::optional<AccessibleElement> activeWindow(const AccessibleElement &application);
+    std::optional<AccessibleElement> findFocused(const AccessibleElement &root);
+
+    int m_timeout;
+    QString m_connectionName;
+    bool m_connected = false;
+    QHash<QString, std::int32_t> m_pids; ///< owner pid by bus name; bus names are never reused
+};
+
+} // namespace talvex::atspi
