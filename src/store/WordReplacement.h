@@ -16,6 +16,10 @@ struct WordReplacement {
     QString spoken;
     QString written;
 
+    /// The ICU pattern of this rule: the trimmed spoken form, escaped, between a negative look-behind
+    /// and a negative look-ahead on letters, numbers and underscore. Empty for a blank spoken form.
+    QString pattern() const;
+
     /// {"id", "spoken", "written"}; the id in upper-case canonical form.
     QJsonObject toJson() const;
     /// All three members required, extra members ignored, either UUID case accepted.

@@ -1,5 +1,11 @@
 #include "store/Preferences.h"
 
+#include <QRandomGenerator>
+
+#include <unicode/regex.h>
+
+#include <memory>
+
 #include <gtest/gtest.h>
 
 using namespace talvex;
@@ -67,4 +73,48 @@ TEST(ReplacementTest, RulesTrimSkipAndChainInOrder)
     Preferences preferences;
     preferences.replacements = {WordReplacement{QUuid::createUuid(), QStringLiteral("talvex"), QStringLiteral("Talvex")}};
     EXPECT_EQ(preferences.applyingReplacements(QStringLiteral("talvex works")), QStringLiteral("Talvex works"));
+}
+
+TEST(ReplacementTest, PatternIsBuiltFromTheTrimmedEscapedSpokenForm)
+{
+    EXPECT_EQ((WordReplacement{QUuid(), QStringLiteral(" open ai\n"), QString()}.pattern()),
+              QStringLiteral("(?<![\\p{L}\\p{N}_])open ai(?![\\p{L}\\p{N}_])"));
+    EXPECT_EQ((WordReplacement{QUuid(), QStringLiteral("a.m. (x)"), QString()}.pattern()),
+              QStringLiteral("(?<![\\p{L}\\p{N}_])a\\.m\\. \\(x\\)(?![\\p{L}\\p{N}_])"));
+    EXPECT_TRUE((WordReplacement{QUuid(), QStringLiteral("\u2029\t "), QString()}.pattern().isEmpty()));
+}
+
+// The fast path must give exactly what ICU's own replaceAll gives for the rule's pattern, on text
+// full of case-folding, boundary and surrogate traps.
+TEST(ReplacementTest, MatchesIcuReplaceAllOnRandomText)
+{
+    const QStringList pieces = {"a", "A", "ss", "SS", "\u00DF", "\u1E9E", "st", "\uFB06", " ", "  ", ".", "_", "1",
+                                "\u0661", "e", "\u00E9", "e\u0301", "\U0001D400", "\U0001F600", "\u03A3", "\u03C2",
+                                "\u03C3", "i", "I", "\u0130", "\u0131", "-", "\n", "$", "\\", "ab", "ba"};
+    const QStringList spokenForms = {"a", "ss", "\u00DF", "st", "a a", "\u03C3", "e", "\u00E9", "i", "ab", "a.",
+                                     "\U0001D400", "$", "\\", "a_", "_a", "ss ss"};
+    QRandomGenerator random(1234);
+    for (int round = 0; round < 3000; ++round) {
+        QString text;
+        const int count = random.bounded(1, 14);
+        for (int i = 0; i < count; ++i)
+            text += pieces.at(random.bounded(pieces.size()));
+        const WordReplacement rule{QUuid(), spokenForms.at(random.bounded(spokenForms.size())), QStringLiteral("<$0>")};
+
+        UErrorCode status = U_ZERO_ERROR;
+        UParseError parseError;
+        const QString pattern = rule.pattern();
+        std::unique_ptr<icu::RegexPattern> compiled(icu::RegexPattern::compile(
+            icu::UnicodeString(reinterpret_cast<const UChar *>(pattern.utf16()), pattern.size()),
+            UREGEX_CASE_INSENSITIVE, parseError, status));
+        ASSERT_TRUE(U_SUCCESS(status));
+        const icu::UnicodeString input(reinterpret_cast<const UChar *>(text.utf16()), text.size());
+        std::unique_ptr<icu::RegexMatcher> matcher(compiled->matcher(input, status));
+        const icu::UnicodeString expected = matcher->replaceAll(icu::UnicodeString(u"<\\$0>"), status);
+        ASSERT_TRUE(U_SUCCESS(status));
+        const QString expectedText(reinterpret_cast<const QChar *>(expected.getBuffer()), expected.length());
+
+        EXPECT_EQ(applyReplacements({rule}, text), expectedText)
+            << "spoken " << qPrintable(rule.spoken) << " text " << qPrintable(text);
+    }
 }
