@@ -14,9 +14,20 @@
 
 #include <gtest/gtest.h>
 
+// Readable failure messages.
+inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
+
 #include <set>
 
 namespace talvex {
+
+inline void PrintTo(Destination::Delivery delivery, std::ostream *os)
+{
+    static const char *names[] = {"inserted", "pasteRequested", "copiedBecausePermissionIsOff",
+                                  "copiedBecauseFocusChanged", "copied"};
+    *os << names[static_cast<int>(delivery)];
+}
+
 namespace {
 
 using test::AccessibilityDouble;

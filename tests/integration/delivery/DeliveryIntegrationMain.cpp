@@ -1,0 +1,11 @@
+// GoogleTest inside a QApplication on the virtual desktop's X server (DISPLAY from the harness).
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,261 @@
+// Delivery through the real backends into real programs, inside the private virtual desktop.
+#include "AtspiAccessibility.h"
+#include "Destination.h"
+#include "QtClipboard.h"
+#include "SteadyClock.h"
+#include "X11KeyboardPoster.h"
+#include "X11Workspace.h"
+#include "Xcb.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+// Readable failure messages.
+inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
+
+#include <functional>
+#include <memory>
+
+namespace talvex {
+
+inline void PrintTo(Destination::Delivery delivery, std::ostream *os)
+{
+    static const char *names[] = {"inserted", "pasteRequested", "copiedBecausePermissionIsOff",
+                                  "copiedBecauseFocusChanged", "copied"};
+    *os << names[static_cast<int>(delivery)];
+}
+
+namespace {
+
+using Delivery = Destination::Delivery;
+constexpr int startTimeoutMs = 20000;
+
+/// The real clock, with a hook that runs when the first wait of a delivery begins.
+class HookedClock final : public Clock {
+public:
+    std::function<void()> atFirstSleep;
+
+    double now() const override { return m_clock.now(); }
+    QCoro::Task<bool> sleep(double seconds, CancellationToken token = {}) override
+    {
+        if (auto hook = std::exchange(atFirstSleep, nullptr))
+            hook();
+        return m_clock.sleep(seconds, std::move(token));
+    }
+
+private:
+    SteadyClock m_clock;
+};
+
+QCoro::Task<> collect(Destination *destination, QString text, std::optional<Delivery> *out)
+{
+    *out = co_await destination->deliver(std::move(text));
+}
+
+// Runs a helper tool to its end; the event loop keeps turning so our clipboard stays served.
+QString run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, startTimeoutMs))
+        process.kill();
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+class DeliveryIntegrationTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(accessibility.isTrusted()) << "the accessibility bus should be on in the test desktop";
+        ASSERT_TRUE(keyboard.canPostEvents()) << "XTest missing";
+    }
+
+    void TearDown() override
+    {
+        for (auto &process : processes) {
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(5000);
+            }
+        }
+    }
+
+    DeliveryServices services() { return {&workspace, &accessibility, &keyboard, &clipboard, &clock}; }
+
+    QProcess *launch(const QString &program, const QStringList &arguments)
+    {
+        auto process = std::make_unique<QProcess>();
+        process->start(program, arguments);
+        EXPECT_TRUE(process->waitForStarted(startTimeoutMs)) << program.toStdString();
+        processes.push_back(std::move(process));
+        return processes.back().get();
+    }
+
+    QProcess *launchTarget(const QString &title, bool seedClipboard = false)
+    {
+        QStringList arguments{title};
+        if (seedClipboard)
+            arguments << QStringLiteral("--seed-clipboard");
+        QProcess *target = launch(QStringLiteral(TALVEX_DELIVERY_TARGET), arguments);
+        EXPECT_TRUE(QTest::qWaitFor([target] { return target->canReadLine(); }, startTimeoutMs));
+        EXPECT_EQ(target->readLine().trimmed(), "ready");
+        return target;
+    }
+
+    // Waits until `process` owns the active window and its focused field is visible to accessibility.
+    bool waitUntilFocused(QProcess *process)
+    {
+        const auto pid = static_cast<std::int32_t>(process->processId());
+        return QTest::qWaitFor(
+            [&] {
+                const auto front = workspace.frontmostApplication();
+                return front && front->pid == pid && accessibility.focusedElement(pid).has_value();
+            },
+            startTimeoutMs);
+    }
+
+    QString ask(QProcess *target, const QByteArray &command)
+    {
+        target->write(command + '\n');
+        if (!QTest::qWaitFor([target] { return target->canReadLine(); }, startTimeoutMs))
+            return {};
+        return QString::fromUtf8(target->readLine()).trimmed();
+    }
+
+    // "keys:<presses>" and "shortcut:<Alt+V activations>" as the target counted them.
+    std::pair<QString, QString> keysSeenBy(QProcess *target)
+    {
+        const QString presses = ask(target, "keys");
+        if (!QTest::qWaitFor([target] { return target->canReadLine(); }, startTimeoutMs))
+            return {presses, {}};
+        return {presses, QString::fromUtf8(target->readLine()).trimmed()};
+    }
+
+    std::map<QString, QString> clipboardSeenBy(QProcess *target)
+    {
+        std::map<QString, QString> formats;
+        const QString line = ask(target, "clipboard").section(QLatin1Char(':'), 1);
+        for (const QString &entry : line.split(QLatin1Char(','), Qt::SkipEmptyParts))
+            formats[entry.section(QLatin1Char('='), 0, 0)] = entry.section(QLatin1Char('='), 1);
+        return formats;
+    }
+
+    Delivery deliver(Destination &destination, const QString &text)
+    {
+        std::optional<Delivery> result;
+        auto task = collect(&destination, text, &result);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, startTimeoutMs));
+        return result.value_or(Delivery::copied);
+    }
+
+    // No key may be left logically down, whatever happened.
+    static void expectNoKeyDown()
+    {
+        auto connection = x11::connectToDisplay();
+        ASSERT_TRUE(connection);
+        x11::XcbReply<xcb_query_keymap_reply_t> keymap(
+            xcb_query_keymap_reply(connection.get(), xcb_query_keymap(connection.get()), nullptr));
+        ASSERT_TRUE(keymap);
+        for (int i = 0; i < 32; ++i)
+            EXPECT_EQ(keymap->keys[i], 0) << "a key is down in keymap byte " << i;
+    }
+
+    x11::X11Workspace workspace;
+    atspi::AtspiAccessibility accessibility;
+    x11::X11KeyboardPoster keyboard;
+    x11::QtClipboard clipboard;
+    HookedClock clock;
+    std::vector<std::unique_ptr<QProcess>> processes;
+};
+
+TEST_F(DeliveryIntegrationTest, QtFieldReceivesTheTextAndTheImageAndHtmlClipboardComesBack)
+{
+    QProcess *target = launchTarget(QStringLiteral("Qt target"), true);
+    ASSERT_TRUE(waitUntilFocused(target));
+    const auto before = clipboardSeenBy(target);
+    ASSERT_TRUE(before.count(QStringLiteral("image/png")) && before.count(QStringLiteral("text/html")));
+
+    Destination destination(services(), nullptr, false);
+    EXPECT_EQ(deliver(destination, QStringLiteral("Hello from the test")), Delivery::inserted);
+    EXPECT_EQ(ask(target, "text"), QStringLiteral("text:Hello from the test"));
+
+    auto after = clipboardSeenBy(target);
+    EXPECT_EQ(after[QStringLiteral("image/png")], before.at(QStringLiteral("image/png")));
+    EXPECT_EQ(after[QStringLiteral("text/html")], before.at(QStringLiteral("text/html")));
+    expectNoKeyDown();
+}
+
+TEST_F(DeliveryIntegrationTest, GtkEntryOfAnotherProgramReturnsExactlyTheText)
+{
+    QProcess *zenity = launch(QStringLiteral("zenity"), {QStringLiteral("--entry"), QStringLiteral("--title=Entry"),
+                                                         QStringLiteral("--text=Say something")});
+    ASSERT_TRUE(waitUntilFocused(zenity));
+    Destination destination(services(), nullptr, false);
+    ASSERT_TRUE(destination.app());
+    EXPECT_EQ(destination.app()->applicationID, QStringLiteral("Zenity"));
+
+    EXPECT_EQ(deliver(destination, QStringLiteral("Dictated into GTK, twice: ok")), Delivery::inserted);
+    run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
+    ASSERT_TRUE(QTest::qWaitFor([zenity] { return zenity->state() == QProcess::NotRunning; }, startTimeoutMs));
+    EXPECT_EQ(zenity->readAllStandardOutput(), QByteArray("Dictated into GTK, twice: ok\n"));
+    expectNoKeyDown();
+}
+
+TEST_F(DeliveryIntegrationTest, PasswordEntryGetsNothingAndTheTextStaysOnTheClipboard)
+{
+    QProcess *zenity = launch(QStringLiteral("zenity"), {QStringLiteral("--password"), QStringLiteral("--title=Password")});
+    ASSERT_TRUE(waitUntilFocused(zenity));
+    Destination destination(services(), nullptr, false);
+
+    EXPECT_EQ(deliver(destination, QStringLiteral("not a password")), Delivery::copiedBecauseFocusChanged);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("not a password"));
+    run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
+    ASSERT_TRUE(QTest::qWaitFor([zenity] { return zenity->state() == QProcess::NotRunning; }, startTimeoutMs));
+    EXPECT_EQ(zenity->readAllStandardOutput(), QByteArray("\n")) << "the entry must stay empty";
+    expectNoKeyDown();
+}
+
+TEST_F(DeliveryIntegrationTest, FocusMovingDuringTheFirstWaitSendsNoKeystroke)
+{
+    QProcess *other = launchTarget(QStringLiteral("Other window"));
+    ASSERT_TRUE(waitUntilFocused(other));
+    QProcess *target = launchTarget(QStringLiteral("Target window"));
+    ASSERT_TRUE(waitUntilFocused(target));
+    Destination destination(services(), nullptr, false);
+
+    clock.atFirstSleep = [this, other] {
+        const QString id = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"),
+                                                           QStringLiteral("^Other window$")});
+        run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), id.section(QLatin1Char('\n'), 0, 0)});
+        EXPECT_TRUE(waitUntilFocused(other));
+    };
+    EXPECT_EQ(deliver(destination, QStringLiteral("should not arrive")), Delivery::copiedBecauseFocusChanged);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("should not arrive"));
+    for (QProcess *window : {target, other}) {
+        EXPECT_EQ(keysSeenBy(window).first, QStringLiteral("keys:0"));
+        EXPECT_EQ(ask(window, "text"), QStringLiteral("text:"));
+    }
+    expectNoKeyDown();
+}
+
+TEST_F(DeliveryIntegrationTest, AltStillHeldDoesNotTurnThePasteIntoAnAltShortcut)
+{
+    QProcess *target = launchTarget(QStringLiteral("Alt target"));
+    ASSERT_TRUE(waitUntilFocused(target));
+    Destination destination(services(), nullptr, false);
+    run(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("alt")});
+    const auto held = keyboard.heldKeys();
+    ASSERT_TRUE(std::any_of(held.begin(), held.end(), [](const KeyboardKey &key) { return key.role == KeyRole::alt; }));
+
+    EXPECT_EQ(deliver(destination, QStringLiteral("with alt held")), Delivery::inserted);
+    EXPECT_EQ(ask(target, "text"), QStringLiteral("text:with alt held"));
+    EXPECT_EQ(keysSeenBy(target).second, QStringLiteral("shortcut:0"));
+    expectNoKeyDown();
+}
+
+} // namespace
+} // namespace talvex
