@@ -269,6 +269,7 @@ bool AtspiAccessibility::isSecureTextField(const AccessibleElement &element)
 
 std::optional<TextRange> AtspiAccessibility::selectedRange(const AccessibleElement &element)
 {
+    std::optional<TextRange> range;
     const auto count = call(element, textInterface, QStringLiteral("GetNSelections"));
     if (!count)
         return std::nullopt;
@@ -278,17 +279,43 @@ std::optional<TextRange> AtspiAccessibility::selectedRange(const AccessibleEleme
             const std::int64_t start = selection->arguments().at(0).toInt();
             const std::int64_t end = selection->arguments().at(1).toInt();
             if (start != end)
-                return TextRange{std::min(start, end), std::abs(end - start)};
+                range = TextRange{std::min(start, end), std::abs(end - start)};
         }
     }
-    const auto caret = property(element, textInterface, QStringLiteral("CaretOffset"));
-    if (!caret)
-        return std::nullopt;
-    bool ok = false;
-    const int offset = caret->toInt(&ok);
-    if (!ok || offset < 0)
-        return std::nullopt;
-    return TextRange{offset, 0};
+    if (!range) {
+        const auto caret = property(element, textInterface, QStringLiteral("CaretOffset"));
+        if (!caret)
+            return std::nullopt;
+        bool ok = false;
+        const int offset = caret->toInt(&ok);
+        if (!ok || offset < 0)
+            return std::nullopt;
+        range = TextRange{offset, 0};
+    }
+    return inCodePoints(element, *range);
+}
+
+TextRange AtspiAccessibility::inCodePoints(const AccessibleElement &element, TextRange range)
+{
+    // Some toolkits (Qt 6.4) report offsets in UTF-16 units instead of characters. The text up to
+    // the range's end tells which: UTF-16 offsets fetch exactly `end` units but fewer characters.
+    const std::int64_t end = range.location + range.length;
+    if (end <= 0)
+        return range;
+    const auto reply = call(element, textInterface, QStringLiteral("GetText"), {0, static_cast<int>(end)});
+    if (!reply)
+        return range;
+    const QString text = reply->arguments().constFirst().toString();
+    const auto codePoints = [](QStringView view) {
+        std::int64_t n = 0;
+        for (QChar c : view)
+            n += c.isLowSurrogate() ? 0 : 1;
+        return n;
+    };
+    if (text.size() != end || codePoints(text) == end)
+        return range;
+    const std::int64_t start = codePoints(QStringView(text).left(range.location));
+    return TextRange{start, codePoints(text) - start};
 }
 
 } // namespace talvex::atspi

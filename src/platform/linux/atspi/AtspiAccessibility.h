@@ -42,6 +42,7 @@ private:
     std::vector<AccessibleElement> applications(std::optional<std::int32_t> pid);
     std::optional<AccessibleElement> activeWindow(const AccessibleElement &application);
     std::optional<AccessibleElement> findFocused(const AccessibleElement &root);
+    TextRange inCodePoints(const AccessibleElement &element, TextRange range);
 
     int m_timeout;
     QString m_connectionName;
