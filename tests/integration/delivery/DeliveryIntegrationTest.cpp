@@ -8,6 +8,9 @@
 #include "Xcb.h"
 
 #include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QTest>
@@ -19,6 +22,8 @@ inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.
 
 #include <functional>
 #include <memory>
+
+#include <unistd.h>
 
 namespace talvex {
 
@@ -257,6 +262,72 @@ TEST_F(DeliveryIntegrationTest, AltStillHeldDoesNotTurnThePasteIntoAnAltShortcut
     EXPECT_EQ(ask(target, "text"), QStringLiteral("text:with alt held"));
     EXPECT_EQ(keysSeenBy(target).second, QStringLiteral("shortcut:0"));
     expectNoKeyDown();
+}
+
+// What the backends report about a real program, beyond what delivery needs to succeed.
+TEST_F(DeliveryIntegrationTest, BackendsDescribeTheFrontProgramItsWindowAndField)
+{
+    QProcess *zenity = launch(QStringLiteral("zenity"), {QStringLiteral("--entry"), QStringLiteral("--title=Described")});
+    ASSERT_TRUE(waitUntilFocused(zenity));
+    const auto pid = static_cast<std::int32_t>(zenity->processId());
+
+    const auto front = workspace.frontmostApplication();
+    ASSERT_TRUE(front);
+    EXPECT_EQ(front->windowClass, QStringLiteral("Zenity"));
+    EXPECT_EQ(front->name, QStringLiteral("Zenity")) << "no desktop entry: the class names it";
+
+    const auto windows = workspace.onScreenWindows();
+    ASSERT_TRUE(windows && !windows->empty());
+    EXPECT_EQ(windows->front().ownerPid, pid) << "the active window is in front";
+    EXPECT_EQ(windows->front().layer, 0);
+    ASSERT_FALSE(workspace.screens().empty());
+    EXPECT_TRUE(workspace.screens().front().contains(windows->front().bounds.center()));
+    const Destination destination(services(), nullptr, false);
+    EXPECT_EQ(destination.windowFrame(), windows->front().bounds);
+
+    const auto field = accessibility.focusedElement(pid);
+    ASSERT_TRUE(field);
+    EXPECT_EQ(accessibility.processIdentifier(*field), pid);
+    EXPECT_FALSE(accessibility.isSecureTextField(*field));
+    EXPECT_EQ(accessibility.selectedRange(*field), (TextRange{0, 0}));
+    EXPECT_TRUE(accessibility.focusedWindow(pid));
+    EXPECT_EQ(accessibility.systemFocusedElement(), field);
+
+    // Selecting all makes a selection the backend reports in characters.
+    run(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("abc")});
+    run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+a")});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return accessibility.selectedRange(*field) == TextRange{0, 3}; }, startTimeoutMs));
+    expectNoKeyDown();
+}
+
+TEST_F(DeliveryIntegrationTest, KeysHeldThroughXTestAreNotOnAnyRealKeyboard)
+{
+    run(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("shift")});
+    const auto held = keyboard.heldKeys();
+    EXPECT_TRUE(std::any_of(held.begin(), held.end(), [](const KeyboardKey &key) { return key.role == KeyRole::shift; }));
+    const auto physical = keyboard.physicallyHeldKeys();
+    ASSERT_TRUE(physical) << "XInput should answer";
+    EXPECT_TRUE(physical->empty());
+    run(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("shift")});
+    EXPECT_TRUE(keyboard.heldKeys().empty());
+    const auto v = keyboard.keyFor(ChordKey::v);
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->role, KeyRole::other);
+    EXPECT_EQ(keyboard.keyFor(ChordKey::control)->role, KeyRole::control);
+    expectNoKeyDown();
+}
+
+TEST_F(DeliveryIntegrationTest, AccessibilityTurnedOffIsTurnedBackOnByTheRequest)
+{
+    QDBusMessage set = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
+    set << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled") << QVariant::fromValue(QDBusVariant(false));
+    ASSERT_NE(QDBusConnection::sessionBus().call(set).type(), QDBusMessage::ErrorMessage);
+    EXPECT_FALSE(accessibility.isTrusted());
+    EXPECT_FALSE(accessibility.focusedElement(static_cast<std::int32_t>(::getpid()))) << "untrusted answers nothing";
+
+    EXPECT_TRUE(accessibility.requestTrust());
+    EXPECT_TRUE(accessibility.isTrusted());
 }
 
 } // namespace
