@@ -1,0 +1,76 @@
+#pragma once
+
+#include "AudioTap.h"
+#include "LocalModels.h"
+#include "WaveformFrame.h"
+
+#include "platform/AudioEngine.h"
+#include "platform/CancellationToken.h"
+#include "platform/Clock.h"
+#include "platform/SpeechService.h"
+
+#include <QCoro/QCoroTask>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace talvex {
+
+/// One recording: opens the microphone, streams converted audio into the recogniser, reports the
+/// running text and waveform frames, and on finish hands back the final transcript. Main thread only;
+/// used for one dictation, then dropped.
+class LiveDictation final {
+public:
+    using Meter = AudioTap::Meter;
+    static constexpr std::int64_t tapBufferSize = 2048;
+    static constexpr std::size_t inputQueueCapacity = 128;
+    static constexpr double minimumDuration = 0.2;
+
+    LiveDictation(SpeechService &speech, std::unique_ptr<AudioEngine> engine, Clock &clock);
+    ~LiveDictation();
+    LiveDictation(const LiveDictation &) = delete;
+    LiveDictation &operator=(const LiveDictation &) = delete;
+
+    /// Whether microphone access is granted, asking if the question was never put.
+    static QCoro::Task<bool> requestMicrophone(AudioEngine &engine);
+
+    /// Starts capture and analysis with `module` (made for the prepared locale) and the vocabulary
+    /// hints `words`. `update` gets the running text (on the main thread, in order, never
+    /// overlapping); `meter` gets waveform frames on the audio thread. Returns when audio flows.
+    /// Throws TalvexException, PlatformError, or CancellationError when `cancel` fired at one of its
+    /// two check points. After a failure the caller calls cancel().
+    QCoro::Task<> start(std::shared_ptr<Transcriber> module, QStringList words, LocalModels::TextUpdate update,
+                        Meter meter, CancellationToken cancel = {});
+
+    /// Stops recording, lets the recogniser finish and returns the trimmed transcript (possibly
+    /// empty). Throws emptyAudio when the session never fully started or ran 0.2 s or less, or the
+    /// analysis' failure (e.g. audioOverrun); the session is cancelled before any failure surfaces.
+    QCoro::Task<QString> finish();
+
+    /// Stops everything and discards results. Never throws; safe on a session that never started.
+    QCoro::Task<> cancel();
+
+    /// Stops the microphone and ends the input stream normally.
+    void stopCapture();
+
+    /// For tests and diagnostics.
+    bool hasTap() const { return m_hasTap; }
+    bool isStarted() const { return m_started.has_value(); }
+
+private:
+    SpeechService &m_speech;
+    const std::unique_ptr<AudioEngine> m_engine;
+    Clock &m_clock;
+    std::shared_ptr<Analyzer> m_analyzer;
+    std::shared_ptr<AnalyzerInputStream> m_continuation;
+    std::optional<QCoro::Task<QString>> m_resultTask;
+    std::optional<QCoro::Task<>> m_analysisTask;
+    std::optional<double> m_started;
+    bool m_hasTap = false;
+    CancellationToken m_resultCancel;
+};
+
+} // namespace talvex
