@@ -107,6 +107,13 @@ int X11EventConnection::addListener(Listener listener)
 
 void X11EventConnection::removeListener(int id) { m_listeners.erase(id); }
 
+void X11EventConnection::sync()
+{
+    xcb_connection_t *c = m_connection.get();
+    XcbReply<xcb_get_input_focus_reply_t> reply(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    scheduleDrain();
+}
+
 void X11EventConnection::scheduleDrain()
 {
     if (m_drainScheduled)

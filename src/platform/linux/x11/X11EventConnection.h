@@ -46,6 +46,10 @@ public:
     int addListener(Listener listener);
     void removeListener(int id);
 
+    /// Waits until the server has handled every request sent so far, so that what they changed is
+    /// in force for every other client too.
+    void sync();
+
     /// Call after any request that waited for a reply: xcb may then have read events off the
     /// socket into its queue, where the socket notifier cannot see them. They are delivered from
     /// the event loop soon after, never from inside the caller.

@@ -10,6 +10,9 @@ namespace {
 
 constexpr std::uint8_t badAccess = 10; // another client holds the grab
 
+// Sequence numbers wrap at 32 bits; compare them by their difference.
+bool isEarlier(std::uint32_t sequence, std::uint32_t than) { return static_cast<std::int32_t>(sequence - than) < 0; }
+
 } // namespace
 
 class X11HotKeyService::X11Registration final : public Registration {
@@ -47,7 +50,6 @@ X11HotKeyService::~X11HotKeyService()
     m_connection->removeListener(m_listener);
     for (const Grab &grab : m_grabs)
         ungrab(grab);
-    xcb_flush(m_connection->connection());
 }
 
 bool X11HotKeyService::isAvailable() { return m_connection && m_connection->isAlive(); }
@@ -75,7 +77,8 @@ void X11HotKeyService::ungrab(const Grab &grab)
 {
     for (const std::uint16_t locks : lockCombinations())
         xcb_ungrab_key(m_connection->connection(), grab.keycode, m_connection->root(), grab.modifiers | locks);
-    xcb_flush(m_connection->connection());
+    // Released means released for everyone: another program may take the key right after.
+    m_connection->sync();
 }
 
 std::unique_ptr<HotKeyService::Registration> X11HotKeyService::registerHotKey(std::uint32_t code,
@@ -118,11 +121,11 @@ std::unique_ptr<HotKeyService::Registration> X11HotKeyService::registerHotKey(st
     if (refused) {
         for (const std::uint16_t locks : granted)
             xcb_ungrab_key(c, *keycode, m_connection->root(), *xModifiers | locks);
-        xcb_flush(c);
+        m_connection->sync();
         return nullptr;
     }
 
-    m_grabs.push_back(Grab{*keycode, *xModifiers, identifier});
+    m_grabs.push_back(Grab{*keycode, *xModifiers, identifier, cookies.front().sequence});
     return std::make_unique<X11Registration>(this, identifier);
 }
 
@@ -139,7 +142,8 @@ void X11HotKeyService::receive(const xcb_generic_event_t *event)
         const std::uint16_t numLock = m_connection->keys().numLockMask();
         const std::uint16_t modifiers = key->state & ~(XCB_MOD_MASK_LOCK | numLock) & 0xff;
         for (const Grab &candidate : m_grabs) {
-            if (candidate.keycode == key->detail && candidate.modifiers == modifiers)
+            if (candidate.keycode == key->detail && candidate.modifiers == modifiers &&
+                !isEarlier(event->full_sequence, candidate.sequence))
                 grab = candidate;
         }
         if (grab)

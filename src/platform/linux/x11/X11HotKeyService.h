@@ -27,6 +27,9 @@ private:
         std::uint8_t keycode;
         std::uint16_t modifiers; ///< without the lock bits
         HotKeyID identifier;
+        /// Sequence number of the first grab request: key events the server generated before it
+        /// took the grab belong to whatever held the key before.
+        std::uint32_t sequence;
     };
     class X11Registration;
 

@@ -73,7 +73,10 @@ void X11ModifierWatcher::select(bool on)
         std::uint32_t mask;
     } selection{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
                 on ? std::uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE) : 0u};
-    xcb_input_xi_select_events(m_connection->connection(), m_connection->root(), 1, &selection.head);
+    const xcb_void_cookie_t cookie =
+        xcb_input_xi_select_events(m_connection->connection(), m_connection->root(), 1, &selection.head);
+    if (on)
+        m_selectSequence = cookie.sequence;
     xcb_flush(m_connection->connection());
     if (!on)
         m_held.clear();
@@ -115,6 +118,8 @@ void X11ModifierWatcher::receive(const xcb_generic_event_t *event)
     if (generic->event_type != XCB_INPUT_RAW_KEY_PRESS && generic->event_type != XCB_INPUT_RAW_KEY_RELEASE)
         return;
     const auto *raw = reinterpret_cast<const xcb_input_raw_key_press_event_t *>(event);
+    if (static_cast<std::int32_t>(raw->full_sequence - m_selectSequence) < 0)
+        return;
     const bool pressed = generic->event_type == XCB_INPUT_RAW_KEY_PRESS;
     const auto keycode = static_cast<std::uint8_t>(raw->detail);
     const double time = m_connection->seconds(raw->time);

@@ -38,6 +38,9 @@ private:
     int m_listener = -1;
     std::vector<std::shared_ptr<TapState>> m_taps;
     std::map<std::uint8_t, ModifierKey> m_held;
+    /// Sequence number of the request that started the watch: raw events generated before the
+    /// server took it belong to an earlier watch and are dropped.
+    std::uint32_t m_selectSequence = 0;
 };
 
 } // namespace talvex::x11
