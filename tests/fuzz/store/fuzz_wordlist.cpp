@@ -1,5 +1,6 @@
 // Word lists: decoding and parsing never crash; entries are trimmed single lines; a failed import
-// leaves the vocabulary exactly as it was.
+// leaves the vocabulary exactly as it was. The entries also serve as spoken forms of replacement
+// rules: every one must compile and replace a text that consists of exactly itself.
 #include "store/Preferences.h"
 #include "store/UnicodeText.h"
 #include "store/WordList.h"
@@ -25,6 +26,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 std::abort();
             if (UnicodeText::trimmed(entry, UnicodeText::isSpaceOrTab) != entry)
                 std::abort();
+        }
+        for (const QString &entry : entries->mid(0, 4)) {
+            const QString spoken = UnicodeText::trimmed(entry, UnicodeText::isWhitespaceOrNewline);
+            if (spoken.isEmpty())
+                continue;
+            const WordReplacement rule{QUuid(), spoken, QStringLiteral("$0\\")};
+            if (applyReplacements({rule}, spoken) != rule.written)
+                std::abort(); // the escaped pattern failed to compile or to match its own text
         }
     }
 
