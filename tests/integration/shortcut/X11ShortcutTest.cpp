@@ -7,6 +7,7 @@
 #include "X11ModifierWatcher.h"
 #include "desktop/GlobalShortcut.h"
 
+#include <QProcess>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -415,4 +416,42 @@ TEST_F(X11ShortcutTest, NothingArrivesWhileSuspended)
     keyboard().sync();
     QCoreApplication::processEvents();
     EXPECT_EQ(stack.kinds(), (Kinds{"press", "release", "press", "release"}));
+}
+
+TEST_F(X11ShortcutTest, KeyEventsTranslateIntoTheShortcutModel)
+{
+    const X11KeyTranslation &keys = stack.connection->keys();
+    const std::uint16_t super = *keys.xModifiers(Shortcut::commandKey);
+    const std::uint16_t alt = *keys.xModifiers(Shortcut::optionKey);
+    EXPECT_NE(super, alt);
+    EXPECT_EQ(keys.xModifiers(0x1B00), XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT | super | alt);
+    EXPECT_FALSE(keys.xModifiers(Shortcut::chordFunctionFlag | Shortcut::controlKey));
+
+    const auto shortcutOf = [&](xcb_keysym_t keysym, std::uint16_t state) {
+        const KeyEvent event = keys.keyEvent(KeyEvent::Type::keyDown, keyboard().keycode(keysym), state, 1.0);
+        const auto shortcut = Shortcut::fromEvent(event);
+        return shortcut ? shortcut->displayText() : QStringLiteral("none");
+    };
+    const std::uint16_t ctrl = XCB_MOD_MASK_CONTROL, shift = XCB_MOD_MASK_SHIFT;
+    EXPECT_EQ(shortcutOf(XKB_KEY_space, ctrl | shift), "Ctrl+Shift+Space");
+    EXPECT_EQ(shortcutOf(XKB_KEY_k, super | shift | XCB_MOD_MASK_LOCK), "Shift+Super+K");
+    EXPECT_EQ(shortcutOf(XKB_KEY_d, ctrl | alt | stack.connection->keys().numLockMask()), "Ctrl+Alt+D");
+    EXPECT_EQ(shortcutOf(XKB_KEY_F9, 0), "F9");
+    EXPECT_EQ(shortcutOf(XKB_KEY_Return, ctrl), "Ctrl+Return");
+    EXPECT_EQ(shortcutOf(XKB_KEY_slash, alt), "Alt+/");
+    EXPECT_EQ(shortcutOf(XKB_KEY_k, 0), "none");
+    EXPECT_EQ(Shortcut::fromEvent(keys.keyEvent(KeyEvent::Type::keyDown, keyboard().keycode(XKB_KEY_v), ctrl, 1.0))
+                  ->reservedForEditing(),
+              true);
+
+    // Codes are positional, labels follow the layout: on a German layout the key at Y types Z.
+    const xcb_keycode_t yPosition = keyboard().keycode(XKB_KEY_y);
+    ASSERT_EQ(QProcess::execute("setxkbmap", {"de"}), 0);
+    const bool changed = QTest::qWaitFor([&] { return keys.characters(yPosition) == QStringLiteral("z"); }, eventWaitMs);
+    const KeyEvent german = keys.keyEvent(KeyEvent::Type::keyDown, yPosition, ctrl, 1.0);
+    QProcess::execute("setxkbmap", {"us"});
+    const bool restored = QTest::qWaitFor([&] { return keys.characters(yPosition) == QStringLiteral("y"); }, eventWaitMs);
+    ASSERT_TRUE(changed);
+    EXPECT_TRUE(restored);
+    EXPECT_EQ(Shortcut::fromEvent(german), Shortcut(16, Shortcut::controlKey, "Z"));
 }
