@@ -4,11 +4,14 @@
 #include "SteadyClock.h"
 #include "X11EventConnection.h"
 #include "X11HotKeyService.h"
+#include "X11KeyTranslator.h"
 #include "X11ModifierWatcher.h"
 #include "desktop/GlobalShortcut.h"
 
+#include <QKeyEvent>
 #include <QProcess>
 #include <QTest>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 #include <xcb/xcb_keysyms.h>
@@ -454,4 +457,61 @@ TEST_F(X11ShortcutTest, KeyEventsTranslateIntoTheShortcutModel)
     ASSERT_TRUE(changed);
     EXPECT_TRUE(restored);
     EXPECT_EQ(Shortcut::fromEvent(german), Shortcut(16, Shortcut::controlKey, "Z"));
+}
+
+namespace {
+
+/// A window that keeps the key events Qt gives it, translated.
+class KeyRecordingWindow final : public QWidget {
+public:
+    explicit KeyRecordingWindow(const KeyTranslator &translator) : m_translator(translator)
+    {
+        setFocusPolicy(Qt::StrongFocus);
+        resize(200, 100);
+    }
+    std::vector<KeyEvent> events;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override { record(event, true); }
+    void keyReleaseEvent(QKeyEvent *event) override { record(event, false); }
+
+private:
+    void record(QKeyEvent *event, bool pressed)
+    {
+        events.push_back(m_translator.translate(pressed, event->nativeScanCode(), event->nativeModifiers(),
+                                                event->isAutoRepeat(), 0));
+    }
+    const KeyTranslator &m_translator;
+};
+
+} // namespace
+
+TEST_F(X11ShortcutTest, KeysTypedIntoOurWindowTranslateAsTheyArePressed)
+{
+    X11KeyTranslator translator(stack.connection);
+    KeyRecordingWindow window(translator);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window, eventWaitMs));
+
+    keyboard().press(XKB_KEY_Control_L);
+    keyboard().press(XKB_KEY_Alt_L);
+    keyboard().tap(XKB_KEY_k);
+    keyboard().release(XKB_KEY_Alt_L);
+    keyboard().release(XKB_KEY_Control_L);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.events.size() >= 6; }, eventWaitMs));
+
+    using Type = KeyEvent::Type;
+    const std::uint32_t ctrl = KeyFlags::control, alt = KeyFlags::option;
+    const std::vector<std::pair<Type, std::uint32_t>> expected = {
+        {Type::flagsChanged, ctrl}, {Type::flagsChanged, ctrl | alt}, {Type::keyDown, ctrl | alt},
+        {Type::keyUp, ctrl | alt},  {Type::flagsChanged, ctrl},       {Type::flagsChanged, 0},
+    };
+    ASSERT_EQ(window.events.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(window.events[i].type, expected[i].first) << i;
+        EXPECT_EQ(window.events[i].modifierFlags, expected[i].second) << i;
+    }
+    EXPECT_EQ(Shortcut::fromEvent(window.events[2]), Shortcut(40, 0x1800, "K"));
+    EXPECT_EQ(Shortcut::chordModifiers(window.events[1].modifierFlags), 0x1800u);
 }
