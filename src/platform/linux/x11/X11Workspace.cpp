@@ -65,7 +65,8 @@ std::vector<std::uint32_t> X11Workspace::cardinals(xcb_window_t window, xcb_atom
     std::vector<std::uint32_t> values;
     if (const auto data = property(window, name, type)) {
         values.resize(static_cast<std::size_t>(data->size()) / sizeof(std::uint32_t));
-        std::memcpy(values.data(), data->constData(), values.size() * sizeof(std::uint32_t));
+        if (!values.empty())
+            std::memcpy(values.data(), data->constData(), values.size() * sizeof(std::uint32_t));
     }
     return values;
 }
@@ -118,7 +119,8 @@ std::optional<std::vector<WindowInfo>> X11Workspace::onScreenWindows()
     if (!stacking)
         return std::nullopt;
     std::vector<xcb_window_t> windows(static_cast<std::size_t>(stacking->size()) / sizeof(xcb_window_t));
-    std::memcpy(windows.data(), stacking->constData(), windows.size() * sizeof(xcb_window_t));
+    if (!windows.empty())
+        std::memcpy(windows.data(), stacking->constData(), windows.size() * sizeof(xcb_window_t));
     std::reverse(windows.begin(), windows.end()); // the property lists bottom to top
 
     xcb_connection_t *c = m_connection.get();
