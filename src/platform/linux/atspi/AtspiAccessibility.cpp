@@ -3,6 +3,7 @@
 #include "Logging.h"
 
 #include <QDBusArgument>
+#include <QDBusMetaType>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusReply>
@@ -35,6 +36,25 @@ constexpr int maximumVisitedElements = 3000;
 
 bool has(std::uint64_t states, int bit) { return (states >> bit) & 1u; }
 
+// The Collection interface's match rule, (aiia{ss}iaiiasib): here "every element in the focused
+// state", with no attribute, role or interface condition.
+struct FocusedRule {};
+constexpr int matchAll = 1;
+constexpr quint32 sortCanonical = 1;
+
+QDBusArgument &operator<<(QDBusArgument &argument, const FocusedRule &)
+{
+    argument.beginStructure();
+    argument << QList<int>{1 << stateFocused, 0} << matchAll;
+    argument.beginMap(QMetaType::fromType<QString>(), QMetaType::fromType<QString>());
+    argument.endMap();
+    argument << matchAll << QList<int>{} << matchAll << QStringList{} << matchAll << false;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument &operator>>(const QDBusArgument &argument, FocusedRule &) { return argument; }
+
 QDBusMessage statusMessage(const QString &method)
 {
     return QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
@@ -46,6 +66,7 @@ QDBusMessage statusMessage(const QString &method)
 AtspiAccessibility::AtspiAccessibility(int callTimeoutMs)
     : m_timeout(callTimeoutMs), m_connectionName(QStringLiteral("talvex-a11y-") + QUuid::createUuid().toString())
 {
+    qDBusRegisterMetaType<FocusedRule>();
 }
 
 AtspiAccessibility::~AtspiAccessibility()
@@ -202,6 +223,27 @@ std::optional<AccessibleElement> AtspiAccessibility::activeWindow(const Accessib
 
 std::optional<AccessibleElement> AtspiAccessibility::findFocused(const AccessibleElement &root)
 {
+    // Programs that offer the Collection interface search their own tree in one call.
+    const auto matches = call(root, QStringLiteral("org.a11y.atspi.Collection"), QStringLiteral("GetMatches"),
+                              {QVariant::fromValue(FocusedRule{}), sortCanonical, 1, true});
+    if (matches) {
+        const QDBusArgument argument = matches->arguments().constFirst().value<QDBusArgument>();
+        std::optional<AccessibleElement> found;
+        argument.beginArray();
+        while (!argument.atEnd()) {
+            QString service;
+            QDBusObjectPath path;
+            argument.beginStructure();
+            argument >> service >> path;
+            argument.endStructure();
+            if (!found && !service.isEmpty() && path.path() != nullPath)
+                found = AccessibleElement{service, path.path()};
+        }
+        argument.endArray();
+        return found;
+    }
+    qCDebug(lcAccessibility) << "no collection search in" << root.busName << "- walking its tree";
+
     // Breadth-first: focused fields sit near the top far more often than deep inside lists.
     std::deque<AccessibleElement> pending{root};
     int visited = 0;
