@@ -9,14 +9,12 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-
-#include <xcb/xcb_keysyms.h>
-#include <xcb/xtest.h>
-#include <xkbcommon/xkbcommon-keysyms.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <vector>
+#include <xcb/xcb_keysyms.h>
+#include <xcb/xtest.h>
+#include <xkbcommon/xkbcommon-keysyms.h>
 
 using namespace talvex;
 using namespace talvex::x11;
@@ -42,8 +40,7 @@ struct Typist {
 };
 
 /// Runs the event loop until `done` or 5 s pass; false on time-out.
-template<typename Done>
-bool waitFor(Done done)
+template <typename Done> bool waitFor(Done done)
 {
     QElapsedTimer timer;
     timer.start();
@@ -62,9 +59,11 @@ void report(const char *what, std::vector<double> samples)
         return;
     }
     std::sort(samples.begin(), samples.end());
-    const auto at = [&](double q) { return samples[static_cast<std::size_t>(q * (samples.size() - 1))] * 1000.0; };
-    std::printf("%-40s n=%zu  median %.3f ms  p95 %.3f ms  max %.3f ms\n", what, samples.size(), at(0.5), at(0.95),
-                at(1.0));
+    const auto at = [&](double q) {
+        return samples[static_cast<std::size_t>(q * (samples.size() - 1))] * 1000.0;
+    };
+    std::printf("%-40s n=%zu  median %.3f ms  p95 %.3f ms  max %.3f ms\n", what, samples.size(), at(0.5),
+                at(0.95), at(1.0));
 }
 
 } // namespace

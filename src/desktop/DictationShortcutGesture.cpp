@@ -11,7 +11,8 @@ constexpr double timeTolerance = 1e-6;
 
 bool isRunning(DictationShortcutGesture::Phase phase)
 {
-    return phase == DictationShortcutGesture::Phase::preparing || phase == DictationShortcutGesture::Phase::recording;
+    return phase == DictationShortcutGesture::Phase::preparing ||
+           phase == DictationShortcutGesture::Phase::recording;
 }
 
 } // namespace

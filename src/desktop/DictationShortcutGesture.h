@@ -7,7 +7,7 @@ namespace talvex {
 /// Tells hold-to-talk from tap-to-toggle: from each press and release of the shortcut and the
 /// dictation phase it decides whether to start, stop or cancel. Plain value, main thread only.
 class DictationShortcutGesture final {
-public:
+  public:
     /// The dictation phase, in the controller's order (the ordinals match, so a static_cast from
     /// the controller's own enumeration is exact).
     enum class Phase { idle, preparing, recording, transcribing, refining };
@@ -37,7 +37,7 @@ public:
 
     const std::optional<Press> &press() const { return m_press; }
 
-private:
+  private:
     std::optional<Press> m_press;
 };
 

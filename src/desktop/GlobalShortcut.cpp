@@ -16,9 +16,15 @@ GlobalShortcut::~GlobalShortcut()
     cancelModifierDelay();
 }
 
-void GlobalShortcut::setOnEvent(std::function<void(bool, double)> callback) { m_onEvent = std::move(callback); }
+void GlobalShortcut::setOnEvent(std::function<void(bool, double)> callback)
+{
+    m_onEvent = std::move(callback);
+}
 
-void GlobalShortcut::setOnInterrupted(std::function<void()> callback) { m_onInterrupted = std::move(callback); }
+void GlobalShortcut::setOnInterrupted(std::function<void()> callback)
+{
+    m_onInterrupted = std::move(callback);
+}
 
 bool GlobalShortcut::registerShortcut(const Shortcut &shortcut)
 {
@@ -70,7 +76,8 @@ bool GlobalShortcut::registerModifierChord(const Shortcut &shortcut)
     std::weak_ptr<GlobalShortcut *> self = m_self;
     auto tap = m_modifierWatcher.createTap([self](const ModifierEvent &event) {
         if (const auto owner = self.lock())
-            (*owner)->receiveModifierEvent(event.type, Shortcut::chordModifiers(event.modifierFlags), event.time);
+            (*owner)->receiveModifierEvent(event.type, Shortcut::chordModifiers(event.modifierFlags),
+                                           event.time);
     });
     if (!tap)
         return false;

@@ -7,7 +7,6 @@
 #include "platform/ModifierWatcher.h"
 
 #include <QCoro/QCoroTask>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -21,7 +20,7 @@ namespace talvex {
 /// it has been held for chordPressDelay so that ordinary Ctrl/Alt/Super combinations typed by the
 /// user are not mistaken for it. Main thread only. The services and the clock must outlive it.
 class GlobalShortcut final {
-public:
+  public:
     /// How long a chord must be held before its press is reported.
     static constexpr double chordPressDelay = 0.120;
     /// "TLVX": the signature of our hot-key identifiers.
@@ -61,7 +60,7 @@ public:
     /// A press was reported and its release not yet.
     bool isDown() const { return m_down; }
 
-private:
+  private:
     bool registerModifierChord(const Shortcut &shortcut);
     void interruptModifierPress();
     void cancelModifierDelay();

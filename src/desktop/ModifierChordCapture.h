@@ -10,7 +10,7 @@ namespace talvex {
 /// Recognises a modifier-only chord while the user records a new shortcut: the largest set of
 /// modifiers held together, completed when every modifier is released. Plain value.
 class ModifierChordCapture final {
-public:
+  public:
     /// What the recorder shows after a modifier change.
     struct Outcome {
         enum class Kind {
@@ -34,7 +34,7 @@ public:
     std::uint32_t peak() const { return m_peak; }
     bool usedOrdinaryKey() const { return m_usedOrdinaryKey; }
 
-private:
+  private:
     std::uint32_t m_peak = 0;
     bool m_usedOrdinaryKey = false;
 };

@@ -1,7 +1,6 @@
 #include "Shortcut.h"
 
 #include <QStringList>
-
 #include <array>
 #include <cmath>
 #include <utility>
@@ -17,9 +16,8 @@ struct CodeNumber {
 
 // Stored key codes of F1 to F20.
 constexpr std::array<CodeNumber, 20> functionKeys{{
-    {122, 1},  {120, 2},  {99, 3},   {118, 4},  {96, 5},   {97, 6},   {98, 7},
-    {100, 8},  {101, 9},  {109, 10}, {103, 11}, {111, 12}, {105, 13}, {107, 14},
-    {113, 15}, {106, 16}, {64, 17},  {79, 18},  {80, 19},  {90, 20},
+    {122, 1},  {120, 2},  {99, 3},   {118, 4},  {96, 5},   {97, 6},   {98, 7},  {100, 8}, {101, 9}, {109, 10},
+    {103, 11}, {111, 12}, {105, 13}, {107, 14}, {113, 15}, {106, 16}, {64, 17}, {79, 18}, {80, 19}, {90, 20},
 }};
 
 std::optional<int> functionKeyNumber(std::uint32_t code)
@@ -35,22 +33,38 @@ std::optional<int> functionKeyNumber(std::uint32_t code)
 std::optional<QString> specialKeyLabel(std::uint32_t code)
 {
     switch (code) {
-    case 49: return QStringLiteral("Space");
-    case 36: return QStringLiteral("Return");
-    case 48: return QStringLiteral("Tab");
-    case 51: return QStringLiteral("Delete");
-    case 117: return QStringLiteral("Forward Delete");
-    case 53: return QStringLiteral("Esc");
-    case 115: return QStringLiteral("Home");
-    case 119: return QStringLiteral("End");
-    case 116: return QStringLiteral("Page Up");
-    case 121: return QStringLiteral("Page Down");
-    case 123: return QStringLiteral("\u2190");
-    case 124: return QStringLiteral("\u2192");
-    case 126: return QStringLiteral("\u2191");
-    case 125: return QStringLiteral("\u2193");
-    case 76: return QStringLiteral("Enter");
-    default: return std::nullopt;
+    case 49:
+        return QStringLiteral("Space");
+    case 36:
+        return QStringLiteral("Return");
+    case 48:
+        return QStringLiteral("Tab");
+    case 51:
+        return QStringLiteral("Delete");
+    case 117:
+        return QStringLiteral("Forward Delete");
+    case 53:
+        return QStringLiteral("Esc");
+    case 115:
+        return QStringLiteral("Home");
+    case 119:
+        return QStringLiteral("End");
+    case 116:
+        return QStringLiteral("Page Up");
+    case 121:
+        return QStringLiteral("Page Down");
+    case 123:
+        return QStringLiteral("\u2190");
+    case 124:
+        return QStringLiteral("\u2192");
+    case 126:
+        return QStringLiteral("\u2191");
+    case 125:
+        return QStringLiteral("\u2193");
+    case 76:
+        return QStringLiteral("Enter");
+    default:
+        return std::nullopt;
     }
 }
 
@@ -71,7 +85,10 @@ std::optional<QString> labelCandidate(const std::optional<QString> &characters)
     return characters->toUpper(); // full case mapping: ß becomes SS
 }
 
-QString keyNumberLabel(std::uint32_t code) { return QStringLiteral("Key ") + QString::number(code); }
+QString keyNumberLabel(std::uint32_t code)
+{
+    return QStringLiteral("Key ") + QString::number(code);
+}
 
 // Reads an unsigned 32-bit integer the way a strict decoder does: no fraction, no sign, no overflow.
 std::optional<std::uint32_t> readUInt32(const QJsonObject &object, const QString &key, QString *error)
@@ -104,9 +121,15 @@ Shortcut::Shortcut(std::uint32_t code, std::uint32_t modifiers, QString keyLabel
 {
 }
 
-Shortcut Shortcut::defaultShortcut() { return Shortcut(49, controlKey | shiftKey, QStringLiteral("Space")); }
+Shortcut Shortcut::defaultShortcut()
+{
+    return Shortcut(49, controlKey | shiftKey, QStringLiteral("Space"));
+}
 
-Shortcut Shortcut::chord(std::uint32_t modifiers) { return Shortcut(chordKeyCode, modifiers, QString()); }
+Shortcut Shortcut::chord(std::uint32_t modifiers)
+{
+    return Shortcut(chordKeyCode, modifiers, QString());
+}
 
 std::uint32_t Shortcut::hotKeyModifiers(std::uint32_t keyFlags)
 {

@@ -5,7 +5,6 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
-
 #include <cstdint>
 #include <optional>
 
@@ -14,7 +13,7 @@ namespace talvex {
 /// The one system-wide dictation shortcut: an ordinary hot key (a key with modifiers, or a function
 /// key alone) or a modifier-only chord (`code` == chordKeyCode). Immutable value.
 class Shortcut final {
-public:
+  public:
     /// Modifier mask bits. The first four are the hot-key service's own bits, so an ordinary
     /// shortcut's mask is passed to it unchanged.
     static constexpr std::uint32_t controlKey = 0x1000;
@@ -68,7 +67,7 @@ public:
 
     friend bool operator==(const Shortcut &, const Shortcut &) = default;
 
-private:
+  private:
     std::uint32_t m_code;
     std::uint32_t m_modifiers;
     QString m_keyLabel;

@@ -25,10 +25,10 @@ struct HotKeyEvent {
 /// System-wide hot keys: a key combination that reaches this process whichever window has focus.
 /// The service only reports; deciding what an event means is the caller's business.
 class HotKeyService {
-public:
+  public:
     /// A live hot key. Destroying it releases the key combination at once.
     class Registration {
-    public:
+      public:
         virtual ~Registration() = default;
     };
 

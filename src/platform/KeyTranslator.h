@@ -9,7 +9,7 @@ namespace talvex {
 /// Turns the key events a window of ours receives into platform-neutral key events, for recording
 /// a new shortcut inside the application.
 class KeyTranslator {
-public:
+  public:
     virtual ~KeyTranslator() = default;
 
     /// `nativeScanCode` and `nativeModifiers` are what QKeyEvent reports on this platform. A

@@ -16,16 +16,16 @@ struct ModifierEvent {
 
     Type type = Type::flagsChanged;
     std::uint32_t modifierFlags = 0; ///< KeyFlags of the modifier keys held after the event
-    double time = 0; ///< seconds, same clock as HotKeyEvent::time
+    double time = 0;                 ///< seconds, same clock as HotKeyEvent::time
 };
 
 /// Session-wide observation of modifier keys, for shortcuts made of modifiers only. Observes and
 /// never swallows, delays or alters a keystroke.
 class ModifierWatcher {
-public:
+  public:
     /// One running watch. Destroying it stops its events at once.
     class Tap {
-    public:
+      public:
         virtual ~Tap() = default;
         /// False after the system stopped the watch (a `disabled` event).
         virtual bool isEnabled() const = 0;

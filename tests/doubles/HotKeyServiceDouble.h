@@ -3,7 +3,6 @@
 #include "HotKeyService.h"
 
 #include <QStringList>
-
 #include <memory>
 #include <vector>
 
@@ -12,7 +11,7 @@ namespace talvex::test {
 /// Hot keys whose refusals the test scripts. Keeps the live registrations and the installed
 /// handler, so the test fires events as the system would; records every call.
 class HotKeyServiceDouble final : public HotKeyService {
-public:
+  public:
     struct Live {
         std::uint32_t code;
         std::uint32_t modifiers;
@@ -66,18 +65,20 @@ public:
         return !m_live->empty() && fire(m_live->back().identifier, pressed, time);
     }
 
-private:
+  private:
     class LiveRegistration final : public Registration {
-    public:
+      public:
         LiveRegistration(std::shared_ptr<std::vector<Live>> live, HotKeyID identifier, QStringList *calls)
-            : m_live(std::move(live)), m_identifier(identifier), m_calls(calls) {}
+            : m_live(std::move(live)), m_identifier(identifier), m_calls(calls)
+        {
+        }
         ~LiveRegistration() override
         {
             *m_calls << QStringLiteral("unregister #%1").arg(m_identifier.id);
             std::erase_if(*m_live, [this](const Live &entry) { return entry.identifier == m_identifier; });
         }
 
-    private:
+      private:
         std::shared_ptr<std::vector<Live>> m_live;
         HotKeyID m_identifier;
         QStringList *m_calls;

@@ -3,7 +3,6 @@
 #include "KeyTranslator.h"
 
 #include <QString>
-
 #include <map>
 
 namespace talvex::test {
@@ -12,13 +11,13 @@ namespace talvex::test {
 /// code and the native modifiers as KeyFlags. The test names the text of keys and which keys are
 /// modifiers (with their flag); every call is counted.
 class KeyTranslatorDouble final : public KeyTranslator {
-public:
-    std::map<std::uint32_t, QString> characters;   ///< scan code -> text without modifiers
+  public:
+    std::map<std::uint32_t, QString> characters;         ///< scan code -> text without modifiers
     std::map<std::uint32_t, std::uint32_t> modifierKeys; ///< scan code -> its KeyFlags bit
     mutable int calls = 0;
 
-    KeyEvent translate(bool pressed, std::uint32_t nativeScanCode, std::uint32_t nativeModifiers, bool autoRepeat,
-                       double time) const override
+    KeyEvent translate(bool pressed, std::uint32_t nativeScanCode, std::uint32_t nativeModifiers,
+                       bool autoRepeat, double time) const override
     {
         ++calls;
         KeyEvent event;
@@ -29,7 +28,8 @@ public:
         event.time = time;
         if (const auto modifier = modifierKeys.find(nativeScanCode); modifier != modifierKeys.end()) {
             event.type = KeyEvent::Type::flagsChanged;
-            event.modifierFlags = pressed ? (nativeModifiers | modifier->second) : (nativeModifiers & ~modifier->second);
+            event.modifierFlags =
+                pressed ? (nativeModifiers | modifier->second) : (nativeModifiers & ~modifier->second);
         } else if (const auto text = characters.find(nativeScanCode); text != characters.end()) {
             event.charactersIgnoringModifiers = text->second;
         }

@@ -12,7 +12,7 @@ namespace talvex::test {
 /// A modifier watch the test drives by key: press and release modifiers and ordinary keys, and
 /// every live tap sees the resulting event. Taps are counted and can be refused or disabled.
 class ModifierWatcherDouble final : public ModifierWatcher {
-public:
+  public:
     bool refuseTaps = false;
     int tapsCreated = 0;
     int enableCalls = 0;
@@ -52,15 +52,18 @@ public:
 
     std::size_t liveTaps() const { return m_taps.size(); }
 
-private:
+  private:
     struct TapState {
         Handler handler;
         bool enabled;
     };
 
     class LiveTap final : public Tap {
-    public:
-        LiveTap(std::shared_ptr<TapState> state, ModifierWatcherDouble *owner) : m_state(std::move(state)), m_owner(owner) {}
+      public:
+        LiveTap(std::shared_ptr<TapState> state, ModifierWatcherDouble *owner)
+            : m_state(std::move(state)), m_owner(owner)
+        {
+        }
         ~LiveTap() override { std::erase(m_owner->m_taps, m_state); }
         bool isEnabled() const override { return m_state->enabled; }
         void enable() override
@@ -69,7 +72,7 @@ private:
             m_state->enabled = true;
         }
 
-    private:
+      private:
         std::shared_ptr<TapState> m_state;
         ModifierWatcherDouble *m_owner;
     };

@@ -12,13 +12,11 @@
 #include <QProcess>
 #include <QTest>
 #include <QWidget>
-
 #include <gtest/gtest.h>
+#include <set>
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
-
-#include <set>
 
 using namespace talvex;
 using namespace talvex::x11;
@@ -30,7 +28,7 @@ constexpr int eventWaitMs = 15000;
 
 /// Types keys through XTest, all from this one connection.
 class XTestKeyboard final {
-public:
+  public:
     XTestKeyboard() : m_connection(connectToDisplay())
     {
         if (m_connection)
@@ -77,11 +75,12 @@ public:
     std::uint16_t modifierState()
     {
         xcb_connection_t *c = m_connection.get();
-        XcbReply<xcb_query_pointer_reply_t> pointer(xcb_query_pointer_reply(c, xcb_query_pointer(c, rootWindow(c)), nullptr));
+        XcbReply<xcb_query_pointer_reply_t> pointer(
+            xcb_query_pointer_reply(c, xcb_query_pointer(c, rootWindow(c)), nullptr));
         return pointer ? pointer->mask : 0;
     }
 
-private:
+  private:
     void send(std::uint8_t type, xcb_keysym_t keysym, std::uint32_t delayMs)
     {
         const xcb_keycode_t code = keycode(keysym);
@@ -105,7 +104,7 @@ private:
 /// Passes everything to the X11 service and counts what the server delivered before the logic
 /// filtered it.
 class CountingHotKeys final : public HotKeyService {
-public:
+  public:
     explicit CountingHotKeys(HotKeyService &inner) : m_inner(inner) {}
     bool isAvailable() override { return m_inner.isAvailable(); }
     bool installHandler(Handler handler) override
@@ -115,20 +114,21 @@ public:
             return handler(event);
         });
     }
-    std::unique_ptr<Registration> registerHotKey(std::uint32_t code, std::uint32_t modifiers, HotKeyID id) override
+    std::unique_ptr<Registration> registerHotKey(std::uint32_t code, std::uint32_t modifiers,
+                                                 HotKeyID id) override
     {
         return m_inner.registerHotKey(code, modifiers, id);
     }
     int rawPresses = 0;
     int rawReleases = 0;
 
-private:
+  private:
     HotKeyService &m_inner;
 };
 
 /// Passes everything to the X11 watcher and keeps what it reported.
 class RecordingWatcher final : public ModifierWatcher {
-public:
+  public:
     struct Seen {
         ModifierEvent event;
         double receivedAt; // SteadyClock seconds
@@ -154,7 +154,7 @@ public:
     }
     std::vector<Seen> seen;
 
-private:
+  private:
     ModifierWatcher &m_inner;
 };
 
@@ -172,7 +172,7 @@ XTestKeyboard &keyboard()
 
 /// One shortcut stack on its own X connection; `clock` drives the chord delay.
 class ShortcutStack {
-public:
+  public:
     explicit ShortcutStack(Clock &clock)
         : connection(X11EventConnection::open()), x11HotKeys(connection), x11Watcher(connection),
           hotKeys(x11HotKeys), watcher(x11Watcher), shortcut(hotKeys, watcher, clock)
@@ -180,7 +180,9 @@ public:
         shortcut.setOnEvent([this](bool pressed, double time) {
             reported.push_back({pressed ? "press" : "release", time, SteadyClock::monotonicSeconds()});
         });
-        shortcut.setOnInterrupted([this] { reported.push_back({"interrupted", 0, SteadyClock::monotonicSeconds()}); });
+        shortcut.setOnInterrupted([this] {
+            reported.push_back({"interrupted", 0, SteadyClock::monotonicSeconds()});
+        });
     }
 
     bool waitForReports(std::size_t count)
@@ -210,7 +212,7 @@ using Kinds = std::vector<QString>;
 const Shortcut ctrlAlt = Shortcut::chord(Shortcut::controlKey | Shortcut::optionKey);
 
 class X11ShortcutTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         ASSERT_TRUE(keyboard().isReady()) << "no X display";
@@ -314,9 +316,9 @@ TEST_F(X11ShortcutTest, KeyGrabbedByAnotherClientIsRefusedAndNothingIsLeftGrabbe
     const std::uint16_t numLock = stack.connection->keys().numLockMask();
     ASSERT_NE(numLock, 0);
     const auto grab = [&](std::uint16_t modifiers) {
-        XcbReply<xcb_generic_error_t> error(xcb_request_check(
-            other.get(), xcb_grab_key_checked(other.get(), 1, root, modifiers, space, XCB_GRAB_MODE_ASYNC,
-                                              XCB_GRAB_MODE_ASYNC)));
+        XcbReply<xcb_generic_error_t> error(
+            xcb_request_check(other.get(), xcb_grab_key_checked(other.get(), 1, root, modifiers, space,
+                                                                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
         return !error;
     };
     ASSERT_TRUE(grab(ctrlShift | numLock | XCB_MOD_MASK_LOCK));
@@ -383,8 +385,9 @@ TEST_F(X11ShortcutTest, KeyTypedDuringAHeldChordInterrupts)
     ASSERT_TRUE(stack.shortcut.registerShortcut(ctrlAlt));
     keyboard().press(XKB_KEY_Control_L);
     keyboard().press(XKB_KEY_Alt_L);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return stack.watcher.lastChangeTo(KeyFlags::control | KeyFlags::option).has_value(); },
-                                eventWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return stack.watcher.lastChangeTo(KeyFlags::control | KeyFlags::option).has_value(); },
+        eventWaitMs));
     manualClock.advance(GlobalShortcut::chordPressDelay);
     EXPECT_EQ(stack.kinds(), (Kinds{"press"}));
 
@@ -443,17 +446,20 @@ TEST_F(X11ShortcutTest, KeyEventsTranslateIntoTheShortcutModel)
     EXPECT_EQ(shortcutOf(XKB_KEY_Return, ctrl), "Ctrl+Return");
     EXPECT_EQ(shortcutOf(XKB_KEY_slash, alt), "Alt+/");
     EXPECT_EQ(shortcutOf(XKB_KEY_k, 0), "none");
-    EXPECT_EQ(Shortcut::fromEvent(keys.keyEvent(KeyEvent::Type::keyDown, keyboard().keycode(XKB_KEY_v), ctrl, 1.0))
-                  ->reservedForEditing(),
-              true);
+    EXPECT_EQ(
+        Shortcut::fromEvent(keys.keyEvent(KeyEvent::Type::keyDown, keyboard().keycode(XKB_KEY_v), ctrl, 1.0))
+            ->reservedForEditing(),
+        true);
 
     // Codes are positional, labels follow the layout: on a German layout the key at Y types Z.
     const xcb_keycode_t yPosition = keyboard().keycode(XKB_KEY_y);
     ASSERT_EQ(QProcess::execute("setxkbmap", {"de"}), 0);
-    const bool changed = QTest::qWaitFor([&] { return keys.characters(yPosition) == QStringLiteral("z"); }, eventWaitMs);
+    const bool changed =
+        QTest::qWaitFor([&] { return keys.characters(yPosition) == QStringLiteral("z"); }, eventWaitMs);
     const KeyEvent german = keys.keyEvent(KeyEvent::Type::keyDown, yPosition, ctrl, 1.0);
     QProcess::execute("setxkbmap", {"us"});
-    const bool restored = QTest::qWaitFor([&] { return keys.characters(yPosition) == QStringLiteral("y"); }, eventWaitMs);
+    const bool restored =
+        QTest::qWaitFor([&] { return keys.characters(yPosition) == QStringLiteral("y"); }, eventWaitMs);
     ASSERT_TRUE(changed);
     EXPECT_TRUE(restored);
     EXPECT_EQ(Shortcut::fromEvent(german), Shortcut(16, Shortcut::controlKey, "Z"));
@@ -463,7 +469,7 @@ namespace {
 
 /// A window that keeps the key events Qt gives it, translated.
 class KeyRecordingWindow final : public QWidget {
-public:
+  public:
     explicit KeyRecordingWindow(const KeyTranslator &translator) : m_translator(translator)
     {
         setFocusPolicy(Qt::StrongFocus);
@@ -471,11 +477,11 @@ public:
     }
     std::vector<KeyEvent> events;
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent *event) override { record(event, true); }
     void keyReleaseEvent(QKeyEvent *event) override { record(event, false); }
 
-private:
+  private:
     void record(QKeyEvent *event, bool pressed)
     {
         events.push_back(m_translator.translate(pressed, event->nativeScanCode(), event->nativeModifiers(),

@@ -5,7 +5,6 @@
 #include "ModifierWatcherDouble.h"
 
 #include <QCoreApplication>
-
 #include <gtest/gtest.h>
 
 using namespace talvex;
@@ -20,7 +19,7 @@ const Shortcut ctrlAlt = Shortcut::chord(Shortcut::controlKey | Shortcut::option
 const Shortcut f9(101, 0, "F9");
 
 class GlobalShortcutTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         shortcut->setOnEvent([this](bool pressed, double time) {
@@ -29,7 +28,8 @@ protected:
                               .arg(time, 0, 'f', 2)
                               .arg(clock.now() - base, 0, 'f', 3));
         });
-        shortcut->setOnInterrupted([this] { log.push_back(QStringLiteral("interrupted @%1").arg(clock.now() - base, 0, 'f', 3)); });
+        shortcut->setOnInterrupted(
+            [this] { log.push_back(QStringLiteral("interrupted @%1").arg(clock.now() - base, 0, 'f', 3)); });
     }
 
     void TearDown() override

@@ -2,7 +2,6 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-
 #include <gtest/gtest.h>
 
 using talvex::KeyEvent;
@@ -58,7 +57,8 @@ TEST(Shortcut, FromEventBuildsLabelsFromTablesThenText)
               Shortcut(40, 0x300, "K"));
     // Function keys need no modifier and ignore their text.
     EXPECT_EQ(Shortcut::fromEvent(keyDown(101, 0, "\x10")), Shortcut(101, 0, "F9"));
-    EXPECT_EQ(Shortcut::fromEvent(keyDown(101, KeyFlags::control, std::nullopt)), Shortcut(101, 0x1000, "F9"));
+    EXPECT_EQ(Shortcut::fromEvent(keyDown(101, KeyFlags::control, std::nullopt)),
+              Shortcut(101, 0x1000, "F9"));
     EXPECT_EQ(Shortcut::fromEvent(keyDown(90, 0, {})), Shortcut(90, 0, "F20"));
     // Table labels win over the event's blank or control text.
     EXPECT_EQ(Shortcut::fromEvent(keyDown(49, KeyFlags::control, " ")), Shortcut(49, 0x1000, "Space"));
@@ -74,7 +74,8 @@ TEST(Shortcut, FromEventFallsBackToKeyNumber)
     EXPECT_EQ(Shortcut::fromEvent(keyDown(10, KeyFlags::control, std::nullopt))->keyLabel(), "Key 10");
     EXPECT_EQ(Shortcut::fromEvent(keyDown(10, KeyFlags::control, "\x7f"))->keyLabel(), "Key 10");
     // A format character (zero-width joiner) anywhere disqualifies the text.
-    EXPECT_EQ(Shortcut::fromEvent(keyDown(10, KeyFlags::control, QStringLiteral("a\u200d")))->keyLabel(), "Key 10");
+    EXPECT_EQ(Shortcut::fromEvent(keyDown(10, KeyFlags::control, QStringLiteral("a\u200d")))->keyLabel(),
+              "Key 10");
     // Keys without a stored counterpart keep their offset code.
     EXPECT_EQ(Shortcut::fromEvent(keyDown(0x10000 + 135, KeyFlags::control, {}))->keyLabel(), "Key 65671");
 }
@@ -115,12 +116,14 @@ TEST(Shortcut, EqualityComparesAllThreeFields)
 TEST(Shortcut, JsonRoundTripsInObjectForm)
 {
     const QJsonObject encoded = Shortcut::defaultShortcut().toJson();
-    EXPECT_EQ(QJsonDocument(encoded).toJson(QJsonDocument::Compact), R"({"code":49,"keyLabel":"Space","modifiers":4608})");
+    EXPECT_EQ(QJsonDocument(encoded).toJson(QJsonDocument::Compact),
+              R"({"code":49,"keyLabel":"Space","modifiers":4608})");
     EXPECT_EQ(QJsonDocument(Shortcut::chord(0x1800).toJson()).toJson(QJsonDocument::Compact),
               R"({"code":4294967295,"keyLabel":"","modifiers":6144})");
 
-    for (const Shortcut &shortcut : {Shortcut::defaultShortcut(), Shortcut::chord(0x1001000),
-                                     Shortcut(0x10000 + 200, 0x1B00, QStringLiteral("\u00e9")), Shortcut(0, 0, "")}) {
+    for (const Shortcut &shortcut :
+         {Shortcut::defaultShortcut(), Shortcut::chord(0x1001000),
+          Shortcut(0x10000 + 200, 0x1B00, QStringLiteral("\u00e9")), Shortcut(0, 0, "")}) {
         const QByteArray text = QJsonDocument(shortcut.toJson()).toJson();
         EXPECT_EQ(decode(text), shortcut) << text.constData();
     }

@@ -1,7 +1,6 @@
 #include "X11KeyTranslation.h"
 
 #include <gtest/gtest.h>
-
 #include <set>
 
 using namespace talvex::x11;
@@ -20,11 +19,11 @@ constexpr std::uint8_t xKeyA = 38, xKeyZ = 52, xKeyV = 55, xKeyQ = 24, xKey1 = 1
 TEST(X11KeyTranslation, PositionsMapToTheStoredNumbering)
 {
     const std::pair<std::uint8_t, std::uint32_t> expected[] = {
-        {xKeyA, 0},      {xKeyZ, 6},       {xKeyV, 9},      {xKeyQ, 12},     {xKey1, 18},    {xKey0, 29},
-        {xSpace, 49},    {xReturn, 36},    {xBackspace, 51}, {xEscape, 53},  {xF1, 122},     {xF9, 101},
-        {xF12, 111},     {xF13, 105},      {xF20, 90},      {xHome, 115},    {xLeft, 123},   {xUp, 126},
-        {xDelete, 117},  {xKp0, 82},       {xKpEnter, 76},  {xKpDivide, 75}, {xComma, 43},   {xSlash, 44},
-        {xGrave, 50},
+        {xKeyA, 0},     {xKeyZ, 6},      {xKeyV, 9},    {xKeyQ, 12},      {xKey1, 18},
+        {xKey0, 29},    {xSpace, 49},    {xReturn, 36}, {xBackspace, 51}, {xEscape, 53},
+        {xF1, 122},     {xF9, 101},      {xF12, 111},   {xF13, 105},      {xF20, 90},
+        {xHome, 115},   {xLeft, 123},    {xUp, 126},    {xDelete, 117},   {xKp0, 82},
+        {xKpEnter, 76}, {xKpDivide, 75}, {xComma, 43},  {xSlash, 44},     {xGrave, 50},
     };
     for (const auto &[keycode, stored] : expected)
         EXPECT_EQ(storedKeyCode(keycode), stored) << int(keycode);

@@ -3,7 +3,6 @@
 #include "Logging.h"
 
 #include <QSocketNotifier>
-
 #include <xcb/xinput.h>
 // xkb.h names a member `explicit`, a C++ keyword.
 #define explicit explicit_
@@ -31,7 +30,8 @@ X11EventConnection::X11EventConnection(XcbConnection connection, int screen)
     setUpKeyboard();
     m_keys = std::make_unique<X11KeyTranslation>(m_connection.get());
 
-    m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(m_connection.get()), QSocketNotifier::Read);
+    m_notifier =
+        std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(m_connection.get()), QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] { drain(true); });
     // The set-up above waited for replies; anything read meanwhile is queued already.
     scheduleDrain();
@@ -45,19 +45,21 @@ void X11EventConnection::setUpKeyboard()
 
     const xcb_query_extension_reply_t *xkb = xcb_get_extension_data(c, &xcb_xkb_id);
     if (xkb && xkb->present) {
-        XcbReply<xcb_xkb_use_extension_reply_t> use(
-            xcb_xkb_use_extension_reply(c, xcb_xkb_use_extension(c, XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION), nullptr));
+        XcbReply<xcb_xkb_use_extension_reply_t> use(xcb_xkb_use_extension_reply(
+            c, xcb_xkb_use_extension(c, XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION), nullptr));
         if (use && use->supported) {
             m_xkbFirstEvent = xkb->first_event;
             // Without this a held key is a stream of release/press pairs.
             XcbReply<xcb_xkb_per_client_flags_reply_t> flags(xcb_xkb_per_client_flags_reply(
                 c,
-                xcb_xkb_per_client_flags(c, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT,
+                xcb_xkb_per_client_flags(c, XCB_XKB_ID_USE_CORE_KBD,
+                                         XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT,
                                          XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT, 0, 0, 0),
                 nullptr));
             m_detectableAutoRepeat = flags && (flags->value & XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT);
             // Layout changes must reach the key translation.
-            const std::uint16_t events = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY;
+            const std::uint16_t events =
+                XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY;
             const std::uint16_t parts = XCB_XKB_MAP_PART_KEY_SYMS | XCB_XKB_MAP_PART_MODIFIER_MAP;
             xcb_xkb_select_events(c, XCB_XKB_ID_USE_CORE_KBD, events, 0, events, parts, parts, nullptr);
         }
@@ -70,7 +72,8 @@ void X11EventConnection::setUpKeyboard()
         // 2.2: raw events arrive whatever grabs other clients hold.
         XcbReply<xcb_input_xi_query_version_reply_t> version(
             xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 2), nullptr));
-        if (version && (version->major_version > 2 || (version->major_version == 2 && version->minor_version >= 2)))
+        if (version &&
+            (version->major_version > 2 || (version->major_version == 2 && version->minor_version >= 2)))
             m_xinputOpcode = xinput->major_opcode;
     }
     if (!m_xinputOpcode)
@@ -78,7 +81,10 @@ void X11EventConnection::setUpKeyboard()
     xcb_flush(c);
 }
 
-bool X11EventConnection::isAlive() const { return !xcb_connection_has_error(m_connection.get()); }
+bool X11EventConnection::isAlive() const
+{
+    return !xcb_connection_has_error(m_connection.get());
+}
 
 double X11EventConnection::seconds(xcb_timestamp_t serverTime)
 {
@@ -105,12 +111,16 @@ int X11EventConnection::addListener(Listener listener)
     return id;
 }
 
-void X11EventConnection::removeListener(int id) { m_listeners.erase(id); }
+void X11EventConnection::removeListener(int id)
+{
+    m_listeners.erase(id);
+}
 
 void X11EventConnection::sync()
 {
     xcb_connection_t *c = m_connection.get();
-    XcbReply<xcb_get_input_focus_reply_t> reply(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    XcbReply<xcb_get_input_focus_reply_t> reply(
+        xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     scheduleDrain();
 }
 
@@ -119,7 +129,8 @@ void X11EventConnection::scheduleDrain()
     if (m_drainScheduled)
         return;
     m_drainScheduled = true;
-    QMetaObject::invokeMethod(this, [this] { drain(false); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { drain(false); }, Qt::QueuedConnection);
 }
 
 void X11EventConnection::drain(bool readSocket)
@@ -127,7 +138,8 @@ void X11EventConnection::drain(bool readSocket)
     m_drainScheduled = false;
     xcb_connection_t *c = m_connection.get();
     for (;;) {
-        XcbReply<xcb_generic_event_t> event(readSocket ? xcb_poll_for_event(c) : xcb_poll_for_queued_event(c));
+        XcbReply<xcb_generic_event_t> event(readSocket ? xcb_poll_for_event(c)
+                                                       : xcb_poll_for_queued_event(c));
         if (!event)
             break;
         dispatch(event.get());
@@ -147,8 +159,9 @@ void X11EventConnection::dispatch(const xcb_generic_event_t *event)
         qCDebug(lcX11) << "X error" << error->error_code << "for request" << error->major_code;
         return;
     }
-    const bool xkbMapChange = m_xkbFirstEvent && type == m_xkbFirstEvent &&
-                              (event->pad0 == XCB_XKB_NEW_KEYBOARD_NOTIFY || event->pad0 == XCB_XKB_MAP_NOTIFY);
+    const bool xkbMapChange =
+        m_xkbFirstEvent && type == m_xkbFirstEvent &&
+        (event->pad0 == XCB_XKB_NEW_KEYBOARD_NOTIFY || event->pad0 == XCB_XKB_MAP_NOTIFY);
     if (xkbMapChange || type == XCB_MAPPING_NOTIFY) {
         m_keys->refresh();
         scheduleDrain();

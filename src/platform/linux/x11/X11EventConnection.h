@@ -4,7 +4,6 @@
 #include "Xcb.h"
 
 #include <QObject>
-
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -20,7 +19,7 @@ namespace talvex::x11 {
 class X11EventConnection final : public QObject {
     Q_OBJECT
 
-public:
+  public:
     using Listener = std::function<void(const xcb_generic_event_t *)>;
 
     /// Connects to $DISPLAY (or `display`); null when there is no X server.
@@ -55,7 +54,7 @@ public:
     /// the event loop soon after, never from inside the caller.
     void scheduleDrain();
 
-private:
+  private:
     X11EventConnection(XcbConnection connection, int screen);
     void setUpKeyboard();
     void drain(bool readSocket);

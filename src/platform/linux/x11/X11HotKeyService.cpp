@@ -11,13 +11,19 @@ namespace {
 constexpr std::uint8_t badAccess = 10; // another client holds the grab
 
 // Sequence numbers wrap at 32 bits; compare them by their difference.
-bool isEarlier(std::uint32_t sequence, std::uint32_t than) { return static_cast<std::int32_t>(sequence - than) < 0; }
+bool isEarlier(std::uint32_t sequence, std::uint32_t than)
+{
+    return static_cast<std::int32_t>(sequence - than) < 0;
+}
 
 } // namespace
 
 class X11HotKeyService::X11Registration final : public Registration {
-public:
-    X11Registration(X11HotKeyService *service, HotKeyID identifier) : m_service(service), m_identifier(identifier) {}
+  public:
+    X11Registration(X11HotKeyService *service, HotKeyID identifier)
+        : m_service(service), m_identifier(identifier)
+    {
+    }
     ~X11Registration() override
     {
         auto &grabs = m_service->m_grabs;
@@ -31,7 +37,7 @@ public:
         grabs.erase(it);
     }
 
-private:
+  private:
     X11HotKeyService *m_service;
     HotKeyID m_identifier;
 };
@@ -52,7 +58,10 @@ X11HotKeyService::~X11HotKeyService()
         ungrab(grab);
 }
 
-bool X11HotKeyService::isAvailable() { return m_connection && m_connection->isAlive(); }
+bool X11HotKeyService::isAvailable()
+{
+    return m_connection && m_connection->isAlive();
+}
 
 bool X11HotKeyService::installHandler(Handler handler)
 {
@@ -76,14 +85,14 @@ std::vector<std::uint16_t> X11HotKeyService::lockCombinations() const
 void X11HotKeyService::ungrab(const Grab &grab)
 {
     for (const std::uint16_t locks : lockCombinations())
-        xcb_ungrab_key(m_connection->connection(), grab.keycode, m_connection->root(), grab.modifiers | locks);
+        xcb_ungrab_key(m_connection->connection(), grab.keycode, m_connection->root(),
+                       grab.modifiers | locks);
     // Released means released for everyone: another program may take the key right after.
     m_connection->sync();
 }
 
-std::unique_ptr<HotKeyService::Registration> X11HotKeyService::registerHotKey(std::uint32_t code,
-                                                                              std::uint32_t modifiers,
-                                                                              HotKeyID identifier)
+std::unique_ptr<HotKeyService::Registration>
+X11HotKeyService::registerHotKey(std::uint32_t code, std::uint32_t modifiers, HotKeyID identifier)
 {
     if (!isAvailable())
         return nullptr;

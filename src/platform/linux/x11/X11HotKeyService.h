@@ -12,7 +12,7 @@ namespace talvex::x11 {
 /// (Caps Lock, Num Lock) so that neither keeps the shortcut from firing. A grab another client
 /// holds is refused by the server (BadAccess), and then nothing of the attempt stays grabbed.
 class X11HotKeyService final : public HotKeyService {
-public:
+  public:
     /// `connection` may be null (no display): then nothing can be registered.
     explicit X11HotKeyService(std::shared_ptr<X11EventConnection> connection);
     ~X11HotKeyService() override;
@@ -22,7 +22,7 @@ public:
     std::unique_ptr<Registration> registerHotKey(std::uint32_t code, std::uint32_t modifiers,
                                                  HotKeyID identifier) override;
 
-private:
+  private:
     struct Grab {
         std::uint8_t keycode;
         std::uint16_t modifiers; ///< without the lock bits

@@ -3,11 +3,10 @@
 #include "KeyEvent.h"
 #include "Xcb.h"
 
-#include <xcb/xcb_keysyms.h>
-
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <xcb/xcb_keysyms.h>
 
 namespace talvex::x11 {
 
@@ -20,12 +19,12 @@ std::optional<std::uint8_t> xKeycodeFor(std::uint32_t storedCode);
 
 /// What a key is to the modifier watch.
 enum class ModifierKey {
-    none,    ///< an ordinary key
+    none, ///< an ordinary key
     control,
     shift,
     alt,
     super,
-    lock,    ///< Caps Lock, Num Lock, level and group shifts: neither a chord key nor typing
+    lock, ///< Caps Lock, Num Lock, level and group shifts: neither a chord key nor typing
 };
 
 /// KeyFlags bit of a modifier key (0 for none and lock).
@@ -34,7 +33,7 @@ std::uint32_t keyFlagOf(ModifierKey key);
 /// The keyboard mapping of one X connection: keysyms, which modifier bits Alt, Super and Num Lock
 /// are on, and the text a key types. Refresh it when the server reports a mapping change.
 class X11KeyTranslation final {
-public:
+  public:
     explicit X11KeyTranslation(xcb_connection_t *connection);
 
     /// Reads the keyboard and modifier mapping again.
@@ -54,7 +53,7 @@ public:
     /// A platform-neutral key event from an X key event.
     KeyEvent keyEvent(KeyEvent::Type type, std::uint8_t xKeycode, std::uint16_t state, double time) const;
 
-private:
+  private:
     struct KeySymbolsDeleter {
         void operator()(xcb_key_symbols_t *symbols) const { xcb_key_symbols_free(symbols); }
     };

@@ -7,8 +7,8 @@ X11KeyTranslator::X11KeyTranslator(std::shared_ptr<X11EventConnection> connectio
 {
 }
 
-KeyEvent X11KeyTranslator::translate(bool pressed, std::uint32_t nativeScanCode, std::uint32_t nativeModifiers,
-                                     bool autoRepeat, double time) const
+KeyEvent X11KeyTranslator::translate(bool pressed, std::uint32_t nativeScanCode,
+                                     std::uint32_t nativeModifiers, bool autoRepeat, double time) const
 {
     const auto keycode = static_cast<std::uint8_t>(nativeScanCode);
     const auto state = static_cast<std::uint16_t>(nativeModifiers);

@@ -1,14 +1,16 @@
 #include "X11ModifierWatcher.h"
 
-#include <xcb/xinput.h>
-
 #include <algorithm>
+#include <xcb/xinput.h>
 
 namespace talvex::x11 {
 
 class X11ModifierWatcher::X11Tap final : public Tap {
-public:
-    X11Tap(X11ModifierWatcher *watcher, std::shared_ptr<TapState> state) : m_watcher(watcher), m_state(std::move(state)) {}
+  public:
+    X11Tap(X11ModifierWatcher *watcher, std::shared_ptr<TapState> state)
+        : m_watcher(watcher), m_state(std::move(state))
+    {
+    }
     ~X11Tap() override
     {
         std::erase(m_watcher->m_taps, m_state);
@@ -19,7 +21,7 @@ public:
     bool isEnabled() const override { return m_watcher->m_connection->isAlive(); }
     void enable() override {}
 
-private:
+  private:
     X11ModifierWatcher *m_watcher;
     std::shared_ptr<TapState> m_state;
 };
@@ -71,8 +73,10 @@ void X11ModifierWatcher::select(bool on)
     struct {
         xcb_input_event_mask_t head;
         std::uint32_t mask;
-    } selection{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
-                on ? std::uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE) : 0u};
+    } selection{
+        {XCB_INPUT_DEVICE_ALL_MASTER, 1},
+        on ? std::uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE)
+           : 0u};
     const xcb_void_cookie_t cookie =
         xcb_input_xi_select_events(m_connection->connection(), m_connection->root(), 1, &selection.head);
     if (on)

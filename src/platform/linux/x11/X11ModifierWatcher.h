@@ -13,7 +13,7 @@ namespace talvex::x11 {
 /// no keystroke is held back or changed. The state of each modifier key is tracked here because
 /// the server may report a release twice.
 class X11ModifierWatcher final : public ModifierWatcher {
-public:
+  public:
     /// `connection` may be null (no display): then no watch can start.
     explicit X11ModifierWatcher(std::shared_ptr<X11EventConnection> connection);
     ~X11ModifierWatcher() override;
@@ -21,7 +21,7 @@ public:
     std::unique_ptr<Tap> createTap(Handler handler) override;
     std::uint32_t currentModifierFlags() override;
 
-private:
+  private:
     struct TapState {
         Handler handler;
     };
