@@ -55,6 +55,10 @@ public:
 
     /// Stops capture; no tap call runs after it returns. Stopping a stopped engine does nothing.
     virtual void stop() = 0;
+
+    /// How many converted buffers wait for the recogniser. Engines that play stored audio as fast as
+    /// it is consumed use it to stay just ahead of the recogniser; live sources ignore it.
+    virtual void setConsumerBacklog(std::function<std::size_t()> backlog) { (void)backlog; }
 };
 
 } // namespace talvex

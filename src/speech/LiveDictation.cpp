@@ -75,6 +75,10 @@ QCoro::Task<> LiveDictation::start(std::shared_ptr<Transcriber> module, QStringL
         throw CancellationError();
 
     m_continuation = std::make_shared<AnalyzerInputStream>(inputQueueCapacity);
+    m_engine->setConsumerBacklog([stream = std::weak_ptr(m_continuation)] {
+        const auto locked = stream.lock();
+        return locked ? locked->pending() : std::size_t{0};
+    });
     m_resultTask = runCollector(module, std::move(update), m_resultCancel);
 
     auto converter = m_engine->makeConverter(input, *format);

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/SpeechService.h"
+
+#include <QCoro/QCoroTask>
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+#include <variant>
+
+namespace talvex {
+
+class LanguageModelService;
+
+/// `talvex transcribe FILE...`: runs each audio file through the same live-dictation pipeline as
+/// the microphone, headless, and prints one final transcript per file.
+class TranscribeCommand final {
+public:
+    struct Options {
+        QStringList files;
+        bool partials = false;      ///< also print every volatile text
+        bool realTime = false;      ///< play files at their own pace instead of as fast as decoded
+        QString locale = QStringLiteral("en-US");
+        QString vocabularyFile;     ///< hints, one per line
+        QString libraryFile;        ///< apply this library's writing mode and replacements
+    };
+
+    /// Exit codes: 0 all files transcribed, 1 some file failed, 2 the command itself could not run.
+    enum ExitCode { success = 0, fileFailed = 1, unusable = 2 };
+
+    /// Options from the arguments after "transcribe", or a sentence saying what is wrong.
+    static std::variant<Options, QString> parse(const QStringList &arguments);
+    static QString usage();
+
+    /// Transcribes every file. Transcripts (and partials, marked "partial: ") go to `out`; one line
+    /// per problem goes to `err`. `model` rewrites for a library's non-verbatim mode; may be null.
+    static QCoro::Task<int> run(Options options, SpeechService &speech, LanguageModelService *model,
+                                QTextStream &out, QTextStream &err);
+};
+
+} // namespace talvex

@@ -1,0 +1,119 @@
+#include "SphinxModel.h"
+
+#include "FlitePronouncer.h"
+
+#include "platform/Logging.h"
+#include "platform/PlatformError.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <pocketsphinx.h>
+#include <sphinxbase/ckd_alloc.h>
+
+#include <set>
+
+namespace talvex {
+
+void SphinxModel::DecoderDeleter::operator()(ps_decoder_s *decoder) const { ps_free(decoder); }
+
+QString SphinxModelFiles::missingReason() const
+{
+    const bool present = QFileInfo::exists(acousticDir + QStringLiteral("/mdef")) && QFileInfo::exists(languageModel) &&
+                         QFileInfo::exists(dictionary);
+    if (present)
+        return {};
+    return QStringLiteral("The speech model for %1 is not installed. Install the package %2.").arg(locale, package);
+}
+
+namespace {
+
+SphinxModel::Decoder makeDecoder(const SphinxModelFiles &files, bool streaming)
+{
+    const QByteArray hmm = files.acousticDir.toUtf8();
+    const QByteArray lm = files.languageModel.toUtf8();
+    const QByteArray dict = files.dictionary.toUtf8();
+    // The streaming decoder cannot see the whole segment, so it normalises as it goes; the segment
+    // decoder keeps the model's own whole-utterance normalisation.
+    cmd_ln_t *config = streaming
+        ? cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-lm", lm.constData(), "-dict",
+                      dict.constData(), "-logfn", "/dev/null", "-cmn", "live", nullptr)
+        : cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-lm", lm.constData(), "-dict",
+                      dict.constData(), "-logfn", "/dev/null", nullptr);
+    if (!config)
+        throw PlatformError(QStringLiteral("The speech model for %1 could not be configured.").arg(files.locale));
+    ps_decoder_t *decoder = ps_init(config);
+    cmd_ln_free_r(config); // the decoder keeps its own reference
+    if (!decoder)
+        throw PlatformError(QStringLiteral("The speech model for %1 could not be loaded. Reinstall the package %2.")
+                                .arg(files.locale, files.package));
+    return SphinxModel::Decoder(decoder);
+}
+
+} // namespace
+
+std::shared_ptr<SphinxModel> SphinxModel::load(const SphinxModelFiles &files)
+{
+    if (const QString missing = files.missingReason(); !missing.isEmpty())
+        throw PlatformError(missing);
+    auto streaming = makeDecoder(files, true);
+    auto segments = makeDecoder(files, false);
+    return std::shared_ptr<SphinxModel>(new SphinxModel(files, std::move(streaming), std::move(segments)));
+}
+
+SphinxModel::SphinxModel(SphinxModelFiles files, Decoder streaming, Decoder segments)
+    : m_files(std::move(files)), m_streaming(std::move(streaming)), m_segments(std::move(segments))
+{
+}
+
+void SphinxModel::acquire()
+{
+    std::unique_lock lock(m_mutex);
+    m_free.wait(lock, [this] { return !m_busy; });
+    m_busy = true;
+}
+
+void SphinxModel::release()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_busy = false;
+    }
+    m_free.notify_one();
+}
+
+QStringList SphinxModel::addWords(const QStringList &words)
+{
+    static const QRegularExpression separators(QStringLiteral("[^\\w']+"));
+    QStringList added;
+    std::set<QByteArray> seen;
+    std::vector<std::pair<QByteArray, QByteArray>> entries;
+    for (const auto &hint : words) {
+        for (const auto &piece : hint.split(separators, Qt::SkipEmptyParts)) {
+            const QByteArray word = piece.toLower().toUtf8();
+            if (!seen.insert(word).second)
+                continue;
+            if (char *known = ps_lookup_word(m_streaming.get(), word.constData())) {
+                ckd_free(known);
+                continue;
+            }
+            const auto phones = FlitePronouncer::pronounce(piece);
+            if (!phones) {
+                qCDebug(lcSpeech) << "No pronunciation for a vocabulary word";
+                continue;
+            }
+            entries.emplace_back(word, phones->toUtf8());
+            added << QString::fromUtf8(word);
+        }
+    }
+    for (ps_decoder_t *decoder : {m_streaming.get(), m_segments.get()}) {
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const bool last = i + 1 == entries.size(); // rebuilding the search once is enough
+            if (ps_add_word(decoder, entries[i].first.constData(), entries[i].second.constData(), last) < 0)
+                qCWarning(lcSpeech) << "The recogniser refused a vocabulary word";
+        }
+    }
+    return added;
+}
+
+} // namespace talvex

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/ResultChannel.h"
+#include "platform/SpeechService.h"
+
+namespace talvex {
+
+/// A transcriber module for one locale; its results come from the analyzer that serves it.
+class SphinxTranscriber final : public Transcriber {
+public:
+    explicit SphinxTranscriber(QString locale) : m_locale(std::move(locale)) {}
+
+    QString locale() const override { return m_locale; }
+    QCoro::Task<std::optional<SpeechResult>> nextResult() override { return m_channel->next(); }
+
+    /// Where the analyzer puts results; any thread.
+    const std::shared_ptr<ResultChannel> &channel() const { return m_channel; }
+
+private:
+    QString m_locale;
+    std::shared_ptr<ResultChannel> m_channel = ResultChannel::create();
+};
+
+} // namespace talvex
