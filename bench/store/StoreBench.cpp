@@ -112,4 +112,25 @@ void BM_ParseWordList1MB(benchmark::State &state)
 }
 BENCHMARK(BM_ParseWordList1MB)->Unit(benchmark::kMillisecond);
 
+// A 50 MB word-list file, mostly non-ASCII, from bytes to the import's verdict (over the limit).
+void BM_ImportWordList50MB(benchmark::State &state)
+{
+    QRandomGenerator random(11);
+    QString text;
+    while (text.size() < 44'000'000)
+        text += sentence(random, 2) + QStringLiteral(" \u00E9\u0301\U0001F600, \"") + sentence(random, 1) +
+                QStringLiteral("\";\r\n");
+    const QByteArray bytes = text.toUtf8();
+    for (auto _ : state) {
+        auto decoded = WordList::decodeText(bytes);
+        Preferences preferences;
+        WordList::ImportError error;
+        auto added = preferences.importVocabulary(decoded.value(), &error);
+        if (added || error.kind() != WordList::ImportError::Kind::overLimit)
+            state.SkipWithError("expected overLimit");
+    }
+    state.counters["MB"] = double(bytes.size()) / 1e6;
+}
+BENCHMARK(BM_ImportWordList50MB)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 } // namespace
