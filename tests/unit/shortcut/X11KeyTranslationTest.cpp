@@ -1,5 +1,7 @@
 #include "X11KeyTranslation.h"
 
+#include "X11ServerTime.h"
+
 #include <gtest/gtest.h>
 #include <set>
 
@@ -46,4 +48,14 @@ TEST(X11KeyTranslation, EveryStoredCodeLeadsBackToItsKey)
     EXPECT_FALSE(xKeycodeFor(0xFFFFFFFF));
     EXPECT_FALSE(xKeycodeFor(0x10000u + xKeyA));
     EXPECT_FALSE(xKeycodeFor(0x10000u + 3)); // below the first X keycode
+}
+
+TEST(X11ServerTime, SecondsKeepIncreasingAcrossTheWrap)
+{
+    X11ServerTime time;
+    const double before = time.seconds(0xFFFFFF00u);
+    EXPECT_NEAR(time.seconds(0x00000100u) - before, 0.512, 1e-6);
+    // A slightly late event lands earlier without moving the reference back.
+    EXPECT_NEAR(time.seconds(0xFFFFFFF0u) - before, 0.240, 1e-6);
+    EXPECT_NEAR(time.seconds(0x00000200u) - before, 0.768, 1e-6);
 }

@@ -88,20 +88,7 @@ bool X11EventConnection::isAlive() const
 
 double X11EventConnection::seconds(xcb_timestamp_t serverTime)
 {
-    if (!m_haveTime) {
-        m_haveTime = true;
-        m_lastServerTime = serverTime;
-        m_lastMilliseconds = serverTime;
-    }
-    // The modular difference is right across the wrap, and events a little out of order (raw and
-    // core events) simply land a little earlier.
-    const auto delta = static_cast<std::int32_t>(serverTime - m_lastServerTime);
-    const std::int64_t milliseconds = m_lastMilliseconds + delta;
-    if (delta > 0) {
-        m_lastServerTime = serverTime;
-        m_lastMilliseconds = milliseconds;
-    }
-    return static_cast<double>(milliseconds) / 1000.0;
+    return m_serverTime.seconds(serverTime);
 }
 
 int X11EventConnection::addListener(Listener listener)

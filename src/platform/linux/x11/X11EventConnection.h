@@ -1,6 +1,7 @@
 #pragma once
 
 #include "X11KeyTranslation.h"
+#include "X11ServerTime.h"
 #include "Xcb.h"
 
 #include <QObject>
@@ -69,9 +70,7 @@ class X11EventConnection final : public QObject {
     bool m_detectableAutoRepeat = false;
     bool m_drainScheduled = false;
     bool m_reportedLoss = false;
-    bool m_haveTime = false;
-    xcb_timestamp_t m_lastServerTime = 0;
-    std::int64_t m_lastMilliseconds = 0;
+    X11ServerTime m_serverTime;
     int m_nextListener = 0;
     std::map<int, Listener> m_listeners;
 };
