@@ -104,6 +104,13 @@ std::optional<Library> Library::read(const QByteArray &json, QString *error)
         JsonRead::fail(error, errorDescription(TalvexError::backupVersion));
         return std::nullopt;
     }
+    if (!library) {
+        // A document from another version may not decode as this one; naming the version is more
+        // useful to the user than naming the first member that does not fit.
+        const QJsonValue version = QJsonDocument::fromJson(json).object().value(QLatin1StringView("version"));
+        if (version.isDouble() && version.toDouble() != currentVersion)
+            JsonRead::fail(error, errorDescription(TalvexError::backupVersion));
+    }
     return library;
 }
 

@@ -26,7 +26,8 @@ struct Library {
     /// Strict decoding: every member required with its JSON type, unknown members ignored. Does not
     /// check the version. On failure fills `error` with a sentence for the user.
     static std::optional<Library> decode(const QByteArray &json, QString *error = nullptr);
-    /// decode() and then the version check, which fails with the backupVersion sentence.
+    /// decode() and then the version check, which fails with the backupVersion sentence; so does a
+    /// document that does not decode but names another version.
     static std::optional<Library> read(const QByteArray &json, QString *error = nullptr);
 
     /// Replaces the file at `path` atomically (temporary file in the same folder, flushed, renamed),

@@ -201,6 +201,16 @@ TEST(LibraryTest, BadBytesFailWithAMessage)
     QString error;
     EXPECT_FALSE(Library::read(version2, &error));
     EXPECT_EQ(error, QStringLiteral("This backup was created by a different version of Talvex."));
+
+    // A newer document that no longer fits this format still names the version as the reason.
+    QJsonObject newer = macObject();
+    newer[QStringLiteral("version")] = 3;
+    newer.remove(QStringLiteral("history"));
+    EXPECT_FALSE(Library::read(bytesOf(newer), &error));
+    EXPECT_EQ(error, QStringLiteral("This backup was created by a different version of Talvex."));
+    newer[QStringLiteral("version")] = 1;
+    EXPECT_FALSE(Library::read(bytesOf(newer), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("\u201Chistory\u201D is missing"))) << qPrintable(error);
 }
 
 TEST(LibraryTest, RestoreMergesNewTranscriptsNewestFirst)
