@@ -5,7 +5,6 @@
 #include "platform/Logging.h"
 #include "speech/TalvexError.h"
 
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>

@@ -12,7 +12,7 @@
 namespace talvex {
 
 /// The one persisted document: settings and history. Also the backup format.
-struct Library {
+struct Library final {
     static constexpr int currentVersion = 1;
 
     int version = currentVersion;

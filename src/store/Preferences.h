@@ -17,7 +17,7 @@
 namespace talvex {
 
 /// Every user setting. A plain value: the live one is the library's, dictations work on copies.
-struct Preferences {
+struct Preferences final {
     /// Most vocabulary entries handed to the recogniser, and most an import may bring the list to.
     static constexpr qsizetype vocabularyLimit = 100;
 

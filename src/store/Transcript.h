@@ -13,7 +13,7 @@
 namespace talvex {
 
 /// One completed dictation in the history.
-struct Transcript {
+struct Transcript final {
     QUuid id = QUuid::createUuid();
     /// Seconds since 2001-01-01 00:00:00 UTC, at full double precision (what the file stores).
     double date = 0;

@@ -36,8 +36,6 @@ public:
     {
     }
 
-    bool valid() const { return m_status == U_ZERO_ERROR || U_SUCCESS(m_status); }
-
     /// End of the cluster that starts at `start`.
     qsizetype next(qsizetype start)
     {
@@ -52,8 +50,11 @@ public:
             return start + 2;
         if (!m_iterator) {
             m_iterator.reset(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), m_status));
-            if (U_FAILURE(m_status) || !m_iterator)
-                return start + 1;
+            if (U_FAILURE(m_status) || !m_iterator) {
+                // Without ICU's data, fall back to code points.
+                m_iterator.reset();
+                return QChar::isHighSurrogate(unit) && QChar::isLowSurrogate(following) ? start + 2 : start + 1;
+            }
             m_iterator->setText(m_alias);
         }
         const int32_t end = m_iterator->following(static_cast<int32_t>(start));

@@ -11,7 +11,7 @@
 namespace talvex {
 
 /// One spoken-to-written rule: whole words, case-insensitive, `written` inserted as typed.
-struct WordReplacement {
+struct WordReplacement final {
     QUuid id = QUuid::createUuid();
     QString spoken;
     QString written;
