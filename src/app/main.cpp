@@ -1,13 +1,21 @@
-// Entry point. For now it runs the headless commands; the desktop application joins here later.
-#include "SphinxSpeechService.h"
+// Entry point: the desktop application on an X11 display, or a headless command.
+#include "CommandLine.h"
+#include "LinuxServices.h"
+#include "SignalQuit.h"
+#include "TalvexDelegate.h"
 #include "TranscribeCommand.h"
 
+#include "ChatCompletionsModel.h"
+#include "SphinxSpeechService.h"
+#include "Xcb.h"
+#include "platform/Logging.h"
+
+#include <QApplication>
 #include <QCoreApplication>
+#include <QTextStream>
 #include <QTimer>
 
 #include <QCoro/QCoroTask>
-
-#include <cstdio>
 
 namespace {
 
@@ -20,23 +28,90 @@ QCoro::Task<> transcribe(talvex::TranscribeCommand::Options options)
     QCoreApplication::exit(code);
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+int runTranscribe(int argc, char **argv, const QStringList &arguments)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Talvex"));
-    const QStringList arguments = QCoreApplication::arguments().mid(1);
     QTextStream err(stderr);
-    if (arguments.value(0) != QLatin1String("transcribe")) {
-        err << talvex::TranscribeCommand::usage() << Qt::endl;
-        return talvex::TranscribeCommand::unusable;
-    }
-    auto parsed = talvex::TranscribeCommand::parse(arguments.mid(1));
+    auto parsed = talvex::TranscribeCommand::parse(arguments);
     if (auto *problem = std::get_if<QString>(&parsed)) {
         err << *problem << Qt::endl << talvex::TranscribeCommand::usage() << Qt::endl;
         return talvex::TranscribeCommand::unusable;
     }
     QTimer::singleShot(0, [options = std::get<talvex::TranscribeCommand::Options>(parsed)] { transcribe(options); });
     return app.exec();
+}
+
+int runApplication(int argc, char **argv)
+{
+    // Every backend speaks X11, so the toolkit must too (also under XWayland).
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    const QByteArray display = qgetenv("DISPLAY");
+    if (display.isEmpty()) {
+        QTextStream(stderr) << "Talvex needs an X11 desktop session, and no display is set (DISPLAY is empty)."
+                            << Qt::endl;
+        return 1;
+    }
+    // Qt aborts when it cannot reach the display; check first so the user gets one clear sentence.
+    if (!talvex::x11::connectToDisplay()) {
+        QTextStream(stderr) << "Talvex needs an X11 desktop session, and the display \"" << display
+                            << "\" could not be opened." << Qt::endl;
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Talvex"));
+    QApplication::setOrganizationName(QStringLiteral("Talvex"));
+    // No main window: closing a dialog must not end the process.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    talvex::SignalQuit quitOnSignal;
+    QObject::connect(&quitOnSignal, &talvex::SignalQuit::received, &app, [](int signalNumber) {
+        qCInfo(lcApp, "Quitting on signal %d", signalNumber);
+        QCoreApplication::quit();
+    });
+
+    QString problem;
+    std::unique_ptr<talvex::LinuxServices> services = talvex::LinuxServices::open(&problem);
+    if (!services) {
+        QTextStream(stderr) << problem << Qt::endl;
+        return 1;
+    }
+    int status = 0;
+    {
+        talvex::TalvexDelegate delegate(services->controllerServices());
+        // A language model that comes or goes changes the readiness text at once.
+        QObject::connect(&services->languageModel(), &talvex::ChatCompletionsModel::availabilityChanged,
+                         &delegate.controller(), &talvex::DictationController::refreshPermissions);
+        QTimer::singleShot(0, &delegate, &talvex::TalvexDelegate::applicationDidFinishLaunching);
+        status = app.exec();
+        // The controller (shortcut registration, live session and its audio engine) goes first,
+        // then the services underneath it.
+    }
+    services.reset();
+    qCInfo(lcApp, "Ended");
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const talvex::CommandLine line = talvex::CommandLine::parse(arguments);
+    switch (line.action) {
+    case talvex::CommandLine::Action::showHelp:
+        QTextStream(stdout) << talvex::CommandLine::help();
+        return 0;
+    case talvex::CommandLine::Action::unusable:
+        QTextStream(stderr) << line.problem << Qt::endl << "Run \"talvex --help\" for the commands." << Qt::endl;
+        return talvex::CommandLine::unusableExitCode;
+    case talvex::CommandLine::Action::transcribe:
+        return runTranscribe(argc, argv, line.commandArguments);
+    case talvex::CommandLine::Action::runApplication:
+        break;
+    }
+    return runApplication(argc, argv);
 }

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "core/ControllerServices.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace talvex {
+
+class ChatCompletionsModel;
+class SphinxSpeechService;
+class SteadyClock;
+class UserPrompts;
+namespace x11 {
+class X11EventConnection;
+class X11HotKeyService;
+class X11ModifierWatcher;
+class X11Workspace;
+class X11KeyboardPoster;
+class QtClipboard;
+} // namespace x11
+namespace atspi {
+class AtspiAccessibility;
+}
+
+/// Every Linux backend the dictation controller works through, built once for the life of the
+/// process on an X11 display: xcb grabs and XInput for the shortcut, EWMH, AT-SPI, XTest and the
+/// X clipboard for delivery, PulseAudio and PocketSphinx for speech, a loopback chat-completions
+/// server for the rewrite. Needs a QApplication; main thread only.
+class LinuxServices final {
+public:
+    /// Connects to the X display. Null, with one sentence in `problem`, when it cannot be reached.
+    static std::unique_ptr<LinuxServices> open(QString *problem);
+    /// Releases what the backends hold on the X server (key grabs, XInput selection).
+    ~LinuxServices();
+
+    LinuxServices(const LinuxServices &) = delete;
+    LinuxServices &operator=(const LinuxServices &) = delete;
+
+    /// The services for one DictationController; they stay valid while this object lives.
+    /// `libraryPath` empty means the controller's default file.
+    ControllerServices controllerServices(const QString &libraryPath = {}) const;
+
+    /// The language model, whose availability changes in the background.
+    ChatCompletionsModel &languageModel() const { return *m_languageModel; }
+
+private:
+    LinuxServices() = default;
+
+    std::unique_ptr<SteadyClock> m_clock;
+    std::shared_ptr<x11::X11EventConnection> m_events;
+    std::unique_ptr<x11::X11HotKeyService> m_hotKeys;
+    std::unique_ptr<x11::X11ModifierWatcher> m_modifierWatcher;
+    std::unique_ptr<x11::X11Workspace> m_workspace;
+    std::unique_ptr<atspi::AtspiAccessibility> m_accessibility;
+    std::unique_ptr<x11::X11KeyboardPoster> m_keyboard;
+    std::unique_ptr<x11::QtClipboard> m_clipboard;
+    std::unique_ptr<ChatCompletionsModel> m_languageModel;
+    std::unique_ptr<UserPrompts> m_prompts;
+    /// Never deleted: a model load may still run on its detached worker thread when the process
+    /// ends, and the memory goes with the process anyway.
+    SphinxSpeechService *m_speech = nullptr;
+};
+
+} // namespace talvex
