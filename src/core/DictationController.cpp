@@ -298,7 +298,7 @@ QCoro::Task<> DictationController::queryLocales()
 bool DictationController::shortcutProbeIsKey() const
 {
     QWidget *probe = m_shortcutProbeWindow.data();
-    return probe && probe->isVisible() && QApplication::activeWindow() == probe;
+    return probe && probe->isVisible() && QApplication::activeWindow() == probe->window();
 }
 
 void DictationController::handleShortcut(bool pressed, double time)
@@ -408,7 +408,7 @@ QCoro::Task<> DictationController::runStart(std::optional<SpeechPreparation> pre
     try {
         const bool granted = co_await LiveDictation::requestMicrophone(*microphoneEngine);
         if (!self)
-            co_return;
+            throw TaskCancelled();
         if (!granted)
             throw TalvexException(TalvexError::microphone);
         refreshPermissions();
@@ -423,7 +423,7 @@ QCoro::Task<> DictationController::runStart(std::optional<SpeechPreparation> pre
             throw TaskCancelled();
         } catch (...) {
             if (!self)
-                co_return;
+                throw TaskCancelled();
             // Discard the failed preparation so the next dictation prepares again, but keep a newer
             // one started meanwhile (a changed locale, a restored backup).
             if (isCurrent(capture) && m_library.preferences.locale == snapshot.locale && m_speechPreparation &&
@@ -641,9 +641,10 @@ QCoro::Task<> DictationController::complete(QString text, WritingMode mode, Pref
     const QString joined = parts.join(QLatin1Char(' '));
     setMessage(joined.isEmpty() ? std::nullopt : std::optional<QString>(joined));
 
-    if (m_library.preferences.retainHistory) {
-        Library changed = m_library;
-        changed.history.insert(changed.history.begin(), transcript);
+    // The current setting decides, not the dictation's copy: turning history off mid-dictation
+    // keeps this transcript out too.
+    Library changed = m_library;
+    if (changed.addTranscript(transcript)) {
         setLibrary(changed);
         save();
     }
