@@ -188,6 +188,7 @@ public:
     void drain();
     /// The newest audio engine, while its dictation lives.
     AudioEngineDouble *engine() { return m_engines.empty() ? nullptr : m_engines.back().get(); }
+    AudioEngineDouble *firstEngine() { return m_engines.empty() ? nullptr : m_engines.front().get(); }
     std::size_t enginesMade() const { return m_engines.size(); }
 
     /// Presses, lets the start task bring the session up, and holds long enough to be a hold.
