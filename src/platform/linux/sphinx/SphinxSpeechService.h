@@ -36,6 +36,8 @@ public:
     SphinxModelFiles filesFor(const QString &locale) const;
     /// Locales whose model files are all present.
     QStringList installedLocales() const;
+    /// The loaded model of `locale`, or null before preparation loaded it.
+    std::shared_ptr<SphinxModel> model(const QString &locale) const { return loadedModel(locale); }
 
 private:
     friend class SphinxModelLoad;
