@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QVBoxLayout>
@@ -110,8 +111,10 @@ TEST(CompletionTest, EveryDeliveryOutcomeGivesItsStatusNoticeAndAttention)
             EXPECT_EQ(h.controller().latest()->source, QStringLiteral("Text Editor"));
             EXPECT_EQ(h.controller().library().history.size(), 1);
             // The text stays on the clipboard unless the paste was confirmed.
-            if (row.outcome == Delivery::pasteRequested || row.attention)
-                EXPECT_EQ(h.clipboard.text(), row.outcome == Delivery::copied ? QString() : QStringLiteral("hello world"));
+            if (row.outcome == Delivery::pasteRequested || row.attention) {
+                EXPECT_EQ(h.clipboard.text(),
+                          row.outcome == Delivery::copied ? QString() : QStringLiteral("hello world"));
+            }
         }
     }
 }
@@ -245,6 +248,43 @@ TEST(CompletionTest, HistoryIsKeptOnlyWhenRetainHistoryIsOn)
         EXPECT_EQ(onDisk->history.front().text, QStringLiteral("take 1")); // newest first
         EXPECT_EQ(onDisk->history, h.controller().library().history);
     }
+}
+
+namespace {
+
+QStringList capturedLines;
+
+void captureDeliveryLog(QtMsgType, const QMessageLogContext &context, const QString &text)
+{
+    if (context.category && QLatin1String(context.category) == QLatin1String("com.quindlark.talvex.delivery"))
+        capturedLines << text;
+}
+
+} // namespace
+
+TEST(CompletionTest, LogLinesNameTheTargetAndOutcomeButNeverTheText)
+{
+    ControllerHarness h;
+    QLoggingCategory::setFilterRules(QStringLiteral("com.quindlark.talvex.delivery.debug=true"));
+    capturedLines.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(captureDeliveryLog);
+    h.speak(QStringLiteral("my secret words"));
+    h.make();
+    TargetProgram anonymous; // a program with no application ID
+    anonymous.app.applicationID.reset();
+    h.focusTarget(anonymous);
+    ASSERT_TRUE(h.startRecording(1.0));
+    ASSERT_TRUE(h.finishRecording(2.0));
+    qInstallMessageHandler(previous);
+
+    EXPECT_TRUE(capturedLines.contains(QStringLiteral("Global shortcut registered: true")));
+    EXPECT_TRUE(capturedLines.contains(
+        QStringLiteral("Talvex permissions: microphone true, field access true, key events true")));
+    EXPECT_TRUE(capturedLines.contains(QStringLiteral("Shortcut pressed")));
+    EXPECT_TRUE(capturedLines.contains(QStringLiteral("Shortcut released")));
+    EXPECT_TRUE(capturedLines.contains(QStringLiteral("Delivery to unknown: Paste sent; check the field")));
+    for (const QString &line : capturedLines)
+        EXPECT_FALSE(line.contains(QStringLiteral("secret"))) << line.toStdString();
 }
 
 namespace {
