@@ -11,6 +11,7 @@
 #include <QDBusReply>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QScreen>
 #include <QTest>
 #include <QWidget>
@@ -89,45 +90,74 @@ TEST(PrivateSession, SessionBusIsPrivate)
     EXPECT_TRUE(bus.interface()->isServiceRegistered(QStringLiteral("org.a11y.Bus")));
 }
 
+/// The accessibility bus of the session and the applications registered on it.
+class AccessibilityBus final {
+public:
+    AccessibilityBus()
+    {
+        qDBusRegisterMetaType<AccessibleReference>();
+        qDBusRegisterMetaType<QList<AccessibleReference>>();
+        QDBusInterface launcher(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                QStringLiteral("org.a11y.Bus"), QDBusConnection::sessionBus());
+        const QDBusReply<QString> address = launcher.call(QStringLiteral("GetAddress"));
+        if (address.isValid())
+            m_connection = QDBusConnection::connectToBus(address.value(), QStringLiteral("harness-a11y"));
+    }
+    ~AccessibilityBus() { QDBusConnection::disconnectFromBus(QStringLiteral("harness-a11y")); }
+
+    bool connected() const { return m_connection.isConnected(); }
+
+    /// Whether an application of process `pid` is a child of the registry's desktop root.
+    bool registered(qint64 pid) const
+    {
+        QDBusInterface root(QStringLiteral("org.a11y.atspi.Registry"),
+                            QStringLiteral("/org/a11y/atspi/accessible/root"),
+                            QStringLiteral("org.a11y.atspi.Accessible"), m_connection);
+        const QDBusReply<QList<AccessibleReference>> children = root.call(QStringLiteral("GetChildren"));
+        if (!children.isValid())
+            return false;
+        for (const AccessibleReference &child : children.value()) {
+            const QDBusReply<uint> owner = m_connection.interface()->servicePid(child.service);
+            if (owner.isValid() && owner.value() == pid)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    QDBusConnection m_connection{QString()};
+};
+
 TEST(PrivateSession, AccessibilityIsEnabledAndTheApplicationRegisters)
 {
     QDBusInterface status(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
                           QStringLiteral("org.a11y.Status"), QDBusConnection::sessionBus());
     EXPECT_TRUE(status.property("IsEnabled").toBool());
 
-    QDBusInterface launcher(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                            QStringLiteral("org.a11y.Bus"), QDBusConnection::sessionBus());
-    const QDBusReply<QString> address = launcher.call(QStringLiteral("GetAddress"));
-    ASSERT_TRUE(address.isValid()) << address.error().message().toStdString();
-    QDBusConnection a11y = QDBusConnection::connectToBus(address.value(), QStringLiteral("harness-a11y"));
-    ASSERT_TRUE(a11y.isConnected());
-
-    // Qt connects to the accessibility bus when its first window needs it.
+    AccessibilityBus a11y;
+    ASSERT_TRUE(a11y.connected());
+    // Qt connects to the accessibility bus when its first window needs it, and registers from the
+    // event loop.
     QWidget window;
     window.setWindowTitle(QStringLiteral("accessible"));
     window.resize(200, 100);
     window.show();
+    const qint64 ownPid = QCoreApplication::applicationPid();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return a11y.registered(ownPid); }, 30000))
+        << "the application never appeared on the AT-SPI registry";
+}
 
-    qDBusRegisterMetaType<AccessibleReference>();
-    qDBusRegisterMetaType<QList<AccessibleReference>>();
-    const uint ownPid = uint(QCoreApplication::applicationPid());
-    // The toolkit registers from the event loop; an application is a child of the registry's root.
-    const auto registered = [&] {
-        QDBusInterface root(QStringLiteral("org.a11y.atspi.Registry"),
-                            QStringLiteral("/org/a11y/atspi/accessible/root"),
-                            QStringLiteral("org.a11y.atspi.Accessible"), a11y);
-        const QDBusReply<QList<AccessibleReference>> children = root.call(QStringLiteral("GetChildren"));
-        if (!children.isValid())
-            return false;
-        for (const AccessibleReference &child : children.value()) {
-            const QDBusReply<uint> pid = a11y.interface()->servicePid(child.service);
-            if (pid.isValid() && pid.value() == ownPid)
-                return true;
-        }
-        return false;
-    };
-    EXPECT_TRUE(QTest::qWaitFor(registered, 30000)) << "the application never appeared on the AT-SPI registry";
-    QDBusConnection::disconnectFromBus(QStringLiteral("harness-a11y"));
+TEST(PrivateSession, GtkApplicationsRegisterWithAccessibility)
+{
+    AccessibilityBus a11y;
+    ASSERT_TRUE(a11y.connected());
+    QProcess gtkApp;
+    gtkApp.start(QStringLiteral("zenity"), {QStringLiteral("--entry"), QStringLiteral("--title=harness")});
+    ASSERT_TRUE(gtkApp.waitForStarted(30000)) << "zenity did not start";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return a11y.registered(gtkApp.processId()); }, 30000))
+        << "a GTK application never appeared on the AT-SPI registry";
+    gtkApp.kill();
+    gtkApp.waitForFinished(30000);
 }
 
 xcb_window_t activeWindow(xcb_connection_t *connection)
