@@ -1,0 +1,120 @@
+// The talvex executable dictating into zenity's GTK entry: shortcut held or tapped through XTest,
+// flite speech into the microphone, and everything a user would check afterwards.
+#include "DictationHarness.h"
+#include "WordErrorRate.h"
+
+#include "desktop/Shortcut.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+
+#include <gtest/gtest.h>
+
+inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
+
+namespace talvex::e2e {
+namespace {
+
+constexpr std::uint32_t controlKey = 0xffe3; // Control_L
+constexpr std::uint32_t shiftKey = 0xffe1;   // Shift_L
+constexpr std::uint32_t altKey = 0xffe9;     // Alt_L
+constexpr std::uint32_t spaceKey = 0x20;
+
+const QString sentence = QStringLiteral("The weather is nice today. I will send the report to my manager tomorrow morning.");
+const QString clipboardBefore = QStringLiteral("kept on the clipboard across the dictation");
+
+Library libraryWith(const std::function<void(Preferences &)> &change)
+{
+    Library library;
+    change(library.preferences);
+    return library;
+}
+
+class DictationE2ETest : public ::testing::Test {
+protected:
+    // One dictation from start to end, and every check that holds for any way of starting it.
+    void dictateAndCheck(const TalvexProcess::Options &options, const std::vector<std::uint32_t> &shortcut,
+                         Gesture gesture, WritingMode expectedMode)
+    {
+        const auto wav = speechFile(sentence);
+        ASSERT_TRUE(wav) << "flite could not speak the sentence";
+        QString error;
+        ASSERT_TRUE(talvex.start(options, &error)) << error.toStdString();
+        ASSERT_TRUE(target.start(&error)) << error.toStdString();
+        QGuiApplication::clipboard()->setText(clipboardBefore);
+
+        const auto stop = dictate(talvex, keys, shortcut, gesture, *wav, &error);
+        ASSERT_TRUE(stop) << error.toStdString();
+        const auto delivered = talvex.waitForLine(QStringLiteral("delivery"), QStringLiteral("Delivery to"), stop->firstLine);
+        ASSERT_TRUE(delivered) << talvex.log().toStdString();
+        EXPECT_EQ(delivered->message, QStringLiteral("Delivery to Zenity: Paste confirmed"));
+
+        const std::optional<QString> field = target.text();
+        ASSERT_TRUE(field);
+        EXPECT_LE(test::wordErrorRate(sentence, *field), 0.10) << "heard: " << field->toStdString();
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), clipboardBefore) << "the clipboard must come back";
+
+        std::optional<Library> library;
+        ASSERT_TRUE(waitFor([&] { return (library = talvex.readLibrary()) && !library->history.isEmpty(); },
+                            std::chrono::seconds(10)))
+            << "no transcript in " << talvex.libraryPath().toStdString();
+        ASSERT_EQ(library->history.size(), 1);
+        const Transcript &kept = library->history.constFirst();
+        EXPECT_EQ(kept.mode, expectedMode);
+        EXPECT_EQ(kept.text, *field);
+        EXPECT_EQ(kept.source, QStringLiteral("Zenity"));
+
+        EXPECT_EQ(target.finish(keys), field) << "zenity returns what its field holds";
+        EXPECT_EQ(XTestKeyboard::keysDown(), std::vector<int>{}) << "a key was left pressed";
+        EXPECT_TRUE(talvex.stop()) << "SIGTERM should end talvex cleanly\n" << talvex.log().toStdString();
+    }
+
+    XTestKeyboard keys;
+    TalvexProcess talvex;
+    EntryTarget target;
+};
+
+TEST_F(DictationE2ETest, HoldingTheDefaultShortcutPastesTheSentence)
+{
+    dictateAndCheck({}, {controlKey, shiftKey, spaceKey}, Gesture::hold, WritingMode::verbatim);
+}
+
+TEST_F(DictationE2ETest, TappingToStartAndTappingToStopPastesTheSentence)
+{
+    dictateAndCheck({}, {controlKey, shiftKey, spaceKey}, Gesture::tapTwice, WritingMode::verbatim);
+}
+
+TEST_F(DictationE2ETest, StoredControlAltChordPastesTheSentence)
+{
+    const Library library = libraryWith([](Preferences &preferences) {
+        preferences.shortcutKey = Shortcut::chord(Shortcut::controlKey | Shortcut::optionKey);
+    });
+    dictateAndCheck({library, {}}, {controlKey, altKey}, Gesture::hold, WritingMode::verbatim);
+}
+
+TEST_F(DictationE2ETest, CleanUpWithoutALanguageModelKeepsTheOriginalText)
+{
+    const Library library = libraryWith([](Preferences &preferences) { preferences.mode = WritingMode::clean; });
+    const QString url = QStringLiteral("TALVEX_LLM_URL=http://127.0.0.1:%1/v1").arg(closedLoopbackPort());
+    dictateAndCheck({library, {url}}, {controlKey, shiftKey, spaceKey}, Gesture::hold, WritingMode::clean);
+    const auto library2 = talvex.readLibrary();
+    ASSERT_TRUE(library2 && !library2->history.isEmpty());
+    EXPECT_EQ(library2->history.constFirst().text, library2->history.constFirst().original)
+        << "nothing rewrote the text";
+}
+
+TEST(TalvexExecutable, WithoutADisplayItSaysSoAndFails)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(TALVEX_EXECUTABLE), {});
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_NE(process.exitCode(), 0);
+    const QString said = QString::fromUtf8(process.readAllStandardError()).trimmed();
+    EXPECT_EQ(said, QStringLiteral("Talvex needs an X11 desktop session, and no display is set (DISPLAY is empty)."));
+}
+
+} // namespace
+} // namespace talvex::e2e
