@@ -29,7 +29,9 @@ private:
     AudioFormat m_from;
     AudioFormat m_to;
     std::unique_ptr<soxr, Deleter> m_soxr;
-    std::vector<float> m_mono; // scratch for the down-mix; grows once to the tap buffer size
+    std::vector<float> m_mono;    // scratch for the down-mix; grows once to the tap buffer size
+    std::vector<float> m_pending; // resampled frames that did not fit the last output buffer
+    std::vector<float> m_scratch; // what one soxr call produced
 };
 
 } // namespace talvex
