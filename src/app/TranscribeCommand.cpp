@@ -4,9 +4,12 @@
 #include "WavFile.h"
 
 #include "platform/PlatformError.h"
+#include "refine/LocalModels.h"
 #include "speech/LiveDictation.h"
 #include "speech/LocalModels.h"
 #include "speech/TalvexError.h"
+#include "store/Library.h"
+#include "store/WordReplacement.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -31,6 +34,18 @@ QString describe(std::exception_ptr error)
     } catch (...) {
         return QStringLiteral("Unknown failure.");
     }
+}
+
+std::variant<Library, QString> readLibrary(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("%1: cannot be read: %2.").arg(path, file.errorString());
+    QString problem;
+    auto library = Library::read(file.readAll(), &problem);
+    if (!library)
+        return QStringLiteral("%1: %2").arg(path, problem);
+    return *library;
 }
 
 std::variant<QStringList, QString> readHints(const QString &path)
@@ -78,8 +93,10 @@ std::variant<TranscribeCommand::Options, QString> TranscribeCommand::parse(const
             continue;
         }
         QString *target = nullptr;
-        if (argument == QLatin1String("--locale"))
+        if (argument == QLatin1String("--locale")) {
             target = &options.locale;
+            options.localeGiven = true;
+        }
         else if (argument == QLatin1String("--vocabulary"))
             target = &options.vocabularyFile;
         else if (argument == QLatin1String("--library"))
@@ -98,15 +115,29 @@ std::variant<TranscribeCommand::Options, QString> TranscribeCommand::parse(const
 QCoro::Task<int> TranscribeCommand::run(Options options, SpeechService &speech, LanguageModelService *model,
                                         QTextStream &out, QTextStream &err)
 {
-    (void)model;
-    QStringList hints;
+    std::optional<Library> library;
+    if (!options.libraryFile.isEmpty()) {
+        auto read = readLibrary(options.libraryFile);
+        if (auto *problem = std::get_if<QString>(&read)) {
+            err << *problem << Qt::endl;
+            co_return unusable;
+        }
+        library = std::get<Library>(std::move(read));
+        if (!options.localeGiven)
+            options.locale = library->preferences.locale;
+    }
+
+    // A library's vocabulary comes first, as in a dictation; the recogniser takes the first 100.
+    QStringList hints = library ? library->preferences.contextWords() : QStringList();
     if (!options.vocabularyFile.isEmpty()) {
         auto read = readHints(options.vocabularyFile);
         if (auto *problem = std::get_if<QString>(&read)) {
             err << *problem << Qt::endl;
             co_return unusable;
         }
-        hints = std::get<QStringList>(read);
+        hints << std::get<QStringList>(read);
+        hints.removeDuplicates();
+        hints = hints.mid(0, maximumHints);
     }
 
     // Prepared once, as the application does; every file reuses the loaded model.
@@ -158,7 +189,26 @@ QCoro::Task<int> TranscribeCommand::run(Options options, SpeechService &speech, 
             exitCode = fileFailed;
             continue;
         }
-        out << transcript << Qt::endl;
+        // What a dictation does with the transcript before delivering it: the writing mode (no target
+        // application here, so the default mode), the replacements, and the no-speech check.
+        QString text = transcript;
+        if (library && !text.isEmpty()) {
+            const auto &preferences = library->preferences;
+            const WritingMode mode = preferences.modeForDictation(std::nullopt);
+            if (mode != WritingMode::verbatim && model) {
+                const auto refinement = co_await LocalModels::refine(text, mode, locale, *model);
+                text = refinement.text;
+                if (refinement.note)
+                    err << path << QStringLiteral(": ") << *refinement.note << Qt::endl;
+            }
+            text = LocalModels::trimmed(applyReplacements(preferences.replacements, text));
+        }
+        if (text.isEmpty()) {
+            err << path << QStringLiteral(": ") << errorDescription(TalvexError::noSpeech) << Qt::endl;
+            exitCode = fileFailed;
+            continue;
+        }
+        out << text << Qt::endl;
     }
     co_return exitCode;
 }

@@ -22,6 +22,7 @@ public:
         bool partials = false;      ///< also print every volatile text
         bool realTime = false;      ///< play files at their own pace instead of as fast as decoded
         QString locale = QStringLiteral("en-US");
+        bool localeGiven = false;   ///< else a library's dictation language wins over the default
         QString vocabularyFile;     ///< hints, one per line
         QString libraryFile;        ///< apply this library's writing mode and replacements
     };

@@ -6,6 +6,7 @@
 #include "TranscribeCommand.h"
 
 #include "ChatCompletionsModel.h"
+#include "ChatCompletionsModel.h"
 #include "SphinxSpeechService.h"
 #include "Xcb.h"
 #include "platform/Logging.h"
@@ -24,7 +25,13 @@ QCoro::Task<> transcribe(talvex::TranscribeCommand::Options options)
     QTextStream out(stdout);
     QTextStream err(stderr);
     talvex::SphinxSpeechService speech;
-    const int code = co_await talvex::TranscribeCommand::run(std::move(options), speech, nullptr, out, err);
+    // A library's writing mode may ask for a rewrite: know whether the model answers before using it.
+    std::unique_ptr<talvex::ChatCompletionsModel> model;
+    if (!options.libraryFile.isEmpty()) {
+        model = std::make_unique<talvex::ChatCompletionsModel>();
+        co_await model->refresh();
+    }
+    const int code = co_await talvex::TranscribeCommand::run(std::move(options), speech, model.get(), out, err);
     QCoreApplication::exit(code);
 }
 
