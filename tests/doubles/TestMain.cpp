@@ -1,6 +1,6 @@
-// Shared main for unit tests: a Qt application object (offscreen, so no display is needed) around
+// Shared main for unit tests: an offscreen QApplication (no display needed; widgets work) around
 // GoogleTest, so coroutines, timers and queued calls work.
-#include <QGuiApplication>
+#include <QApplication>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@ int main(int argc, char **argv)
     QTemporaryDir runtimeDir; // Qt wants a private runtime folder; never the user's
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toUtf8());
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
