@@ -177,7 +177,8 @@ QCoro::Task<int> TranscribeCommand::run(Options options, SpeechService &speech, 
         QString transcript;
         std::exception_ptr failure;
         try {
-            co_await live.start(speech.makeTranscriber(locale), hints, update, {});
+            auto module = options.partials ? speech.makeTranscriber(locale) : speech.makeOfflineTranscriber(locale);
+            co_await live.start(module, hints, update, {});
             co_await player->playedToEnd();
             transcript = co_await live.finish();
         } catch (...) {

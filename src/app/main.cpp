@@ -24,7 +24,9 @@ QCoro::Task<> transcribe(talvex::TranscribeCommand::Options options)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    talvex::SphinxSpeechService speech;
+    talvex::SphinxSpeechService speech(talvex::SphinxSpeechService::defaultModelRoot(),
+                                       options.partials ? talvex::SphinxSpeechService::Preload::everything
+                                                        : talvex::SphinxSpeechService::Preload::finalsOnly);
     // A library's writing mode may ask for a rewrite: know whether the model answers before using it.
     std::unique_ptr<talvex::ChatCompletionsModel> model;
     if (!options.libraryFile.isEmpty()) {

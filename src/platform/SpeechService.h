@@ -76,8 +76,12 @@ public:
     /// The supported locale equivalent to `identifier` ("en_US.UTF-8", "en-us", "en" ...), or nothing.
     virtual QCoro::Task<std::optional<QString>> supportedLocale(QString identifier) = 0;
 
-    /// A module for a supported locale.
+    /// A module for a supported locale giving volatile and final results (the progressive preset).
     virtual std::shared_ptr<Transcriber> makeTranscriber(const QString &locale) = 0;
+
+    /// A module that gives final results only, for transcribing recordings where nobody watches
+    /// the text grow; it may save the work volatile results cost. By default the progressive one.
+    virtual std::shared_ptr<Transcriber> makeOfflineTranscriber(const QString &locale) { return makeTranscriber(locale); }
 
     /// Whether the module's model is ready.
     virtual QCoro::Task<AssetStatus> assetStatus(std::shared_ptr<Transcriber> module) = 0;

@@ -184,9 +184,10 @@ struct SphinxAnalyzer::Session {
         }
         std::thread([self] { self->decodeSegments(); }).detach();
 
-        ps_decoder_t *decoder = model->streaming();
+        const bool partials = module->volatileResults();
+        ps_decoder_t *decoder = partials ? model->streaming() : nullptr;
         std::exception_ptr failure;
-        bool inUtterance = ps_start_utt(decoder) >= 0;
+        bool inUtterance = decoder && ps_start_utt(decoder) >= 0;
         bool wasInSpeech = false;
         int buffersSincePartial = 0;
         std::vector<std::int16_t> segment;
@@ -205,6 +206,8 @@ struct SphinxAnalyzer::Session {
             for (std::size_t i = 0; i < count; ++i)
                 pcm[i] = toPcm16(buffer.samples[i]);
             segment.insert(segment.end(), pcm.begin(), pcm.end());
+            // Without partial text nobody waits for early finals either: the whole recording becomes
+            // one segment, decoded once, as a batch decoder would.
             if (!inUtterance)
                 continue;
             ps_process_raw(decoder, pcm.data(), pcm.size(), FALSE, FALSE);
@@ -260,7 +263,7 @@ QCoro::Task<> SphinxAnalyzer::setContext(QStringList contextualStrings)
     auto session = m_session;
     auto adding = onWorkerThread([session, contextualStrings] {
         session->acquireModel();
-        return session->model->addWords(contextualStrings);
+        return session->model->addWords(contextualStrings, session->module->volatileResults());
     });
     const QStringList added = co_await adding;
     qCDebug(lcSpeech) << "Vocabulary words added to the dictionary:" << added.size();

@@ -11,6 +11,7 @@
 #include <pocketsphinx.h>
 #include <sphinxbase/ckd_alloc.h>
 
+#include <future>
 #include <set>
 
 namespace talvex {
@@ -52,13 +53,31 @@ SphinxModel::Decoder makeDecoder(const SphinxModelFiles &files, bool streaming)
 
 } // namespace
 
-std::shared_ptr<SphinxModel> SphinxModel::load(const SphinxModelFiles &files)
+std::shared_ptr<SphinxModel> SphinxModel::load(const SphinxModelFiles &files, bool withStreaming)
 {
     if (const QString missing = files.missingReason(); !missing.isEmpty())
         throw PlatformError(missing);
-    auto streaming = makeDecoder(files, true);
+    if (!withStreaming)
+        return std::shared_ptr<SphinxModel>(new SphinxModel(files, nullptr, makeDecoder(files, false)));
+    // The two decoders load side by side; loading is most of a preparation's time.
+    auto streamingLoad = std::async(std::launch::async, [&files] { return makeDecoder(files, true); });
     auto segments = makeDecoder(files, false);
-    return std::shared_ptr<SphinxModel>(new SphinxModel(files, std::move(streaming), std::move(segments)));
+    auto streaming = streamingLoad.get();
+    auto model = std::shared_ptr<SphinxModel>(new SphinxModel(files, std::move(streaming), std::move(segments)));
+    std::call_once(model->m_streamingLoad, [] {});
+    return model;
+}
+
+ps_decoder_s *SphinxModel::streaming()
+{
+    std::call_once(m_streamingLoad, [this] {
+        try {
+            m_streaming = makeDecoder(m_files, true);
+        } catch (const PlatformError &e) {
+            qCWarning(lcSpeech) << "The streaming decoder could not be loaded:" << e.description();
+        }
+    });
+    return m_streaming.get();
 }
 
 SphinxModel::SphinxModel(SphinxModelFiles files, Decoder streaming, Decoder segments)
@@ -82,35 +101,41 @@ void SphinxModel::release()
     m_free.notify_one();
 }
 
-QStringList SphinxModel::addWords(const QStringList &words)
+QStringList SphinxModel::addWords(const QStringList &words, bool streamingToo)
 {
     static const QRegularExpression separators(QStringLiteral("[^\\w']+"));
+    std::vector<ps_decoder_t *> decoders{m_segments.get()};
+    if (streamingToo && streaming())
+        decoders.push_back(streaming());
+
     QStringList added;
     std::set<QByteArray> seen;
-    std::vector<std::pair<QByteArray, QByteArray>> entries;
     for (const auto &hint : words) {
         for (const auto &piece : hint.split(separators, Qt::SkipEmptyParts)) {
             const QByteArray word = piece.toLower().toUtf8();
             if (!seen.insert(word).second)
                 continue;
-            if (char *known = ps_lookup_word(m_streaming.get(), word.constData())) {
-                ckd_free(known);
-                continue;
+            std::vector<ps_decoder_t *> missing;
+            for (ps_decoder_t *decoder : decoders) {
+                if (char *known = ps_lookup_word(decoder, word.constData()))
+                    ckd_free(known);
+                else
+                    missing.push_back(decoder);
             }
+            if (missing.empty())
+                continue;
             const auto phones = FlitePronouncer::pronounce(piece);
             if (!phones) {
                 qCDebug(lcSpeech) << "No pronunciation for a vocabulary word";
                 continue;
             }
-            entries.emplace_back(word, phones->toUtf8());
+            const QByteArray pronunciation = phones->toUtf8();
+            for (ps_decoder_t *decoder : missing) {
+                // Rebuilding the search after each word costs little next to a dictation's start.
+                if (ps_add_word(decoder, word.constData(), pronunciation.constData(), TRUE) < 0)
+                    qCWarning(lcSpeech) << "The recogniser refused a vocabulary word";
+            }
             added << QString::fromUtf8(word);
-        }
-    }
-    for (ps_decoder_t *decoder : {m_streaming.get(), m_segments.get()}) {
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            const bool last = i + 1 == entries.size(); // rebuilding the search once is enough
-            if (ps_add_word(decoder, entries[i].first.constData(), entries[i].second.constData(), last) < 0)
-                qCWarning(lcSpeech) << "The recogniser refused a vocabulary word";
         }
     }
     return added;

@@ -36,11 +36,13 @@ public:
     };
     using Decoder = std::unique_ptr<ps_decoder_s, DecoderDeleter>;
 
-    /// Loads the files (slow: call off the main thread). Throws PlatformError.
-    static std::shared_ptr<SphinxModel> load(const SphinxModelFiles &files);
+    /// Loads the files (slow: call off the main thread). Throws PlatformError. Without
+    /// `withStreaming` the streaming decoder loads on first use, for callers that want finals only.
+    static std::shared_ptr<SphinxModel> load(const SphinxModelFiles &files, bool withStreaming = true);
 
     const SphinxModelFiles &files() const { return m_files; }
-    ps_decoder_s *streaming() const { return m_streaming.get(); }
+    /// Loads the streaming decoder now if it was left out; null if that fails.
+    ps_decoder_s *streaming();
     ps_decoder_s *segments() const { return m_segments.get(); }
 
     /// Waits until no other dictation uses the decoders, then takes them.
@@ -49,13 +51,15 @@ public:
     void release();
 
     /// Makes `words` recognisable: each word missing from the dictionary gets a pronunciation from
-    /// the English lexicon or letter-to-sound rules. Returns the words added. Holder only.
-    QStringList addWords(const QStringList &words);
+    /// the English lexicon or letter-to-sound rules, in the segment decoder and, with
+    /// `streamingToo`, the streaming one. Returns the words added. Holder only.
+    QStringList addWords(const QStringList &words, bool streamingToo);
 
 private:
     SphinxModel(SphinxModelFiles files, Decoder streaming, Decoder segments);
 
     SphinxModelFiles m_files;
+    std::once_flag m_streamingLoad;
     Decoder m_streaming;
     Decoder m_segments;
     std::mutex m_mutex;

@@ -52,7 +52,8 @@ QString SphinxSpeechService::defaultModelRoot()
     return configured.isEmpty() ? QStringLiteral("/usr/share/pocketsphinx/model") : configured;
 }
 
-SphinxSpeechService::SphinxSpeechService(QString modelRoot) : m_root(std::move(modelRoot))
+SphinxSpeechService::SphinxSpeechService(QString modelRoot, Preload preload)
+    : m_root(std::move(modelRoot)), m_preload(preload)
 {
     err_set_logfp(nullptr); // the decoder's own chatter would flood the terminal and the journal
 }
@@ -94,7 +95,12 @@ QCoro::Task<std::optional<QString>> SphinxSpeechService::supportedLocale(QString
 
 std::shared_ptr<Transcriber> SphinxSpeechService::makeTranscriber(const QString &locale)
 {
-    return std::make_shared<SphinxTranscriber>(locale);
+    return std::make_shared<SphinxTranscriber>(locale, true);
+}
+
+std::shared_ptr<Transcriber> SphinxSpeechService::makeOfflineTranscriber(const QString &locale)
+{
+    return std::make_shared<SphinxTranscriber>(locale, false);
 }
 
 std::shared_ptr<SphinxModel> SphinxSpeechService::loadedModel(const QString &locale) const
@@ -109,7 +115,7 @@ std::shared_ptr<SphinxModel> SphinxSpeechService::loadModel(const QString &local
     if (auto model = loadedModel(locale))
         return model;
     qCInfo(lcSpeech) << "Loading the speech model for" << locale;
-    auto model = SphinxModel::load(filesFor(locale));
+    auto model = SphinxModel::load(filesFor(locale), m_preload == Preload::everything);
     std::lock_guard lock(m_mutex);
     m_models.insert(locale, model);
     return model;

@@ -19,12 +19,17 @@ class SphinxSpeechService final : public SpeechService {
 public:
     static QString defaultModelRoot();
 
-    explicit SphinxSpeechService(QString modelRoot = defaultModelRoot());
+    /// What preparation loads: both decoders, or only what final results need (for a caller that
+    /// transcribes recordings and never shows partial text; the rest then loads on first use).
+    enum class Preload { everything, finalsOnly };
+
+    explicit SphinxSpeechService(QString modelRoot = defaultModelRoot(), Preload preload = Preload::everything);
 
     bool isAvailable() const override { return true; }
     QCoro::Task<QStringList> supportedLocales() override;
     QCoro::Task<std::optional<QString>> supportedLocale(QString identifier) override;
     std::shared_ptr<Transcriber> makeTranscriber(const QString &locale) override;
+    std::shared_ptr<Transcriber> makeOfflineTranscriber(const QString &locale) override;
     QCoro::Task<AssetStatus> assetStatus(std::shared_ptr<Transcriber> module) override;
     QCoro::Task<std::unique_ptr<AssetInstallationRequest>>
     assetInstallationRequest(std::shared_ptr<Transcriber> module) override;
@@ -45,6 +50,7 @@ private:
     std::shared_ptr<SphinxModel> loadModel(const QString &locale);
 
     QString m_root;
+    Preload m_preload;
     mutable std::mutex m_mutex;
     QHash<QString, std::shared_ptr<SphinxModel>> m_models;
     std::mutex m_loadMutex; // one load at a time, so two preparations never load the same model twice
