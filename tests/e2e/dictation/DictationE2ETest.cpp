@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace talvex::e2e {
@@ -101,6 +103,25 @@ TEST_F(DictationE2ETest, CleanUpWithoutALanguageModelKeepsTheOriginalText)
     ASSERT_TRUE(library2 && !library2->history.isEmpty());
     EXPECT_EQ(library2->history.constFirst().text, library2->history.constFirst().original)
         << "nothing rewrote the text";
+}
+
+TEST_F(DictationE2ETest, SigintWhileRecordingEndsTalvexCleanlyAndTypesNothing)
+{
+    QString error;
+    ASSERT_TRUE(talvex.start({}, &error)) << error.toStdString();
+    ASSERT_TRUE(target.start(&error)) << error.toStdString();
+    const std::size_t first = talvex.lines().size();
+    for (const std::uint32_t key : {controlKey, shiftKey, spaceKey})
+        keys.press(key);
+    ASSERT_TRUE(talvex.waitForLine(QStringLiteral("app"), QStringLiteral("Phase recording"), first)) << talvex.log().toStdString();
+
+    ::kill(pid_t(talvex.pid()), SIGINT);
+    EXPECT_TRUE(talvex.waitForExit()) << "the live session and the grabs must be torn down on the way out\n"
+                                      << talvex.log().toStdString();
+    EXPECT_TRUE(talvex.waitForLine(QStringLiteral("app"), QStringLiteral("Ended"), first));
+    keys.releaseAll();
+    EXPECT_EQ(target.finish(keys), QString()) << "nothing was dictated";
+    EXPECT_EQ(XTestKeyboard::keysDown(), std::vector<int>{});
 }
 
 TEST(TalvexExecutable, WithoutADisplayItSaysSoAndFails)

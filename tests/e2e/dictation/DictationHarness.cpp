@@ -189,9 +189,13 @@ bool TalvexProcess::start(const Options &options, QString *error)
 
 bool TalvexProcess::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
-    ::kill(pid_t(m_process.processId()), SIGTERM);
+    if (m_process.state() != QProcess::NotRunning)
+        ::kill(pid_t(m_process.processId()), SIGTERM);
+    return waitForExit();
+}
+
+bool TalvexProcess::waitForExit()
+{
     if (!waitFor([this] { return m_process.state() == QProcess::NotRunning; }, std::chrono::seconds(20)))
         return false;
     readOutput();
@@ -379,8 +383,8 @@ std::optional<DictationStop> dictate(TalvexProcess &talvex, XTestKeyboard &keys,
         return fail(QStringLiteral("the speech could not be played"));
     if (gesture == Gesture::tapTwice)
         pressAll();
-    releaseAll();
     const double released = monotonicNow();
+    releaseAll();
     return DictationStop{released, first};
 }
 

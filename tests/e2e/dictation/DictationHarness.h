@@ -83,6 +83,8 @@ public:
     bool start(const Options &options, QString *error);
     /// SIGTERM, then waits for the end. True when it ended by itself with status 0.
     bool stop();
+    /// Waits for the end without asking for it. True when it ended by itself with status 0.
+    bool waitForExit();
 
     qint64 pid() const { return m_process.processId(); }
     QString libraryPath() const;
@@ -149,13 +151,13 @@ enum class Gesture {
 
 /// When the stop happened and what talvex logged on the way.
 struct DictationStop {
-    double keyReleased = 0; ///< CLOCK_MONOTONIC seconds once the server had the stopping release
+    double keyReleased = 0; ///< CLOCK_MONOTONIC seconds just before the stopping release was sent
     std::size_t firstLine = 0; ///< log index from which this dictation's lines start
 };
 
 /// Starts a dictation with `shortcut` (keysyms, pressed in order and released in reverse), waits
-/// until talvex records, plays `wav` to its end and stops the dictation. Returns once the stopping
-/// key release has reached the server; delivery then runs in talvex.
+/// until talvex records, plays `wav` to its end and stops the dictation. Returns once the releases
+/// have reached the server; delivery then runs in talvex.
 std::optional<DictationStop> dictate(TalvexProcess &talvex, XTestKeyboard &keys,
                                      const std::vector<std::uint32_t> &shortcut, Gesture gesture,
                                      const QString &wav, QString *error);
