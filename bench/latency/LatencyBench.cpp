@@ -1,5 +1,7 @@
 // Release-to-text latency of a whole dictation, and talvex's cost while idle. Run inside the private
 // desktop:  scripts/with-desktop -- build/<dir>/bench/latency/bench_latency [dictations] [idle seconds]
+// (defaults 20 and 60). TALVEX_LLM_URL=off in the environment leaves out the language model's
+// background availability probe.
 //
 // Each dictation holds Ctrl+Shift+Space through XTest while a flite sentence plays into the
 // microphone, releases it, and times what follows from the moment the release reached the X server:
@@ -122,7 +124,7 @@ int main(int argc, char **argv)
         return 2;
     }
     QApplication app(argc, argv);
-    const int dictations = argc > 1 ? std::max(1, atoi(argv[1])) : 20;
+    const int dictations = argc > 1 ? std::max(0, atoi(argv[1])) : 20;
     const int idleSeconds = argc > 2 ? std::max(0, atoi(argv[2])) : 60;
 
     const auto wav = speechFile(sentence);
@@ -158,6 +160,8 @@ int main(int argc, char **argv)
         std::fflush(stdout);
         samples.push_back(*sample);
     }
+    if (samples.empty())
+        return talvex.stop() ? 0 : 1;
     auto column = [&](double Sample::*member) {
         std::vector<double> values;
         for (const Sample &s : samples)
