@@ -45,6 +45,10 @@ public:
     ps_decoder_s *streaming();
     ps_decoder_s *segments() const { return m_segments.get(); }
 
+    /// Seconds of audio the streaming decoder has followed since it was loaded. Holder only.
+    double streamedSeconds() const { return m_streamedSeconds; }
+    void addStreamedSeconds(double seconds) { m_streamedSeconds += seconds; }
+
     /// Waits until no other dictation uses the decoders, then takes them.
     void acquire();
     /// Hands the decoders back. Only the holder calls it.
@@ -65,6 +69,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_free;
     bool m_busy = false;
+    double m_streamedSeconds = 0.0;
 };
 
 } // namespace talvex
