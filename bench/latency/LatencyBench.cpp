@@ -18,7 +18,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
-
 #include <algorithm>
 #include <cstdio>
 #include <numeric>
@@ -29,7 +28,8 @@ using namespace talvex::e2e;
 namespace {
 
 constexpr std::uint32_t controlKey = 0xffe3, shiftKey = 0xffe1, spaceKey = 0x20;
-const QString sentence = QStringLiteral("The weather is nice today. I will send the report to my manager tomorrow morning.");
+const QString sentence =
+    QStringLiteral("The weather is nice today. I will send the report to my manager tomorrow morning.");
 
 struct Sample {
     double event = 0, recognition = 0, paste = 0, total = 0;
@@ -78,10 +78,11 @@ std::optional<Sample> oneDictation(TalvexProcess &talvex, XTestKeyboard &keys, c
         return std::nullopt;
     }
     double clipboardSet = 0;
-    const auto watch = QObject::connect(QGuiApplication::clipboard(), &QClipboard::changed, [&](QClipboard::Mode mode) {
-        if (mode == QClipboard::Clipboard && clipboardSet == 0)
-            clipboardSet = monotonicNow();
-    });
+    const auto watch =
+        QObject::connect(QGuiApplication::clipboard(), &QClipboard::changed, [&](QClipboard::Mode mode) {
+            if (mode == QClipboard::Clipboard && clipboardSet == 0)
+                clipboardSet = monotonicNow();
+        });
     const auto stop = dictate(talvex, keys, {controlKey, shiftKey, spaceKey}, Gesture::hold, wav, &error);
     if (!stop) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
@@ -99,9 +100,12 @@ std::optional<Sample> oneDictation(TalvexProcess &talvex, XTestKeyboard &keys, c
         },
         std::chrono::seconds(30));
     QObject::disconnect(watch);
-    const auto released = talvex.waitForLine(QStringLiteral("delivery"), QStringLiteral("Shortcut released"), stop->firstLine);
-    const auto delivered = talvex.waitForLine(QStringLiteral("delivery"), QStringLiteral("Delivery to"), stop->firstLine);
-    const auto idle = talvex.waitForLine(QStringLiteral("app"), QStringLiteral("Phase idle"), stop->firstLine);
+    const auto released =
+        talvex.waitForLine(QStringLiteral("delivery"), QStringLiteral("Shortcut released"), stop->firstLine);
+    const auto delivered =
+        talvex.waitForLine(QStringLiteral("delivery"), QStringLiteral("Delivery to"), stop->firstLine);
+    const auto idle =
+        talvex.waitForLine(QStringLiteral("app"), QStringLiteral("Phase idle"), stop->firstLine);
     target.finish(keys);
     if (!released || !delivered || !idle || textArrived == 0 || clipboardSet == 0) {
         std::fprintf(stderr, "incomplete dictation\n%s\n", qPrintable(talvex.log().right(2000)));
@@ -145,7 +149,8 @@ int main(int argc, char **argv)
         const auto before = cpuAndMemory(talvex.pid());
         waitFor([] { return false; }, std::chrono::seconds(idleSeconds));
         const auto after = cpuAndMemory(talvex.pid());
-        std::printf("idle %d s: CPU time grew by %.3f s (from %.3f s); resident memory %.1f MiB with the speech model loaded\n",
+        std::printf("idle %d s: CPU time grew by %.3f s (from %.3f s); resident memory %.1f MiB with the "
+                    "speech model loaded\n",
                     idleSeconds, after.first - before.first, before.first, after.second);
     }
 
@@ -177,8 +182,8 @@ int main(int argc, char **argv)
     std::printf("release to text: p50 %.1f ms, p95 %.1f ms (min %.1f, max %.1f)\n", percentile(totals, 0.5),
                 percentile(totals, 0.95), *std::min_element(totals.begin(), totals.end()),
                 *std::max_element(totals.begin(), totals.end()));
-    std::printf("share: event %.1f %%, recognition and completion %.1f %%, paste %.1f %%\n", share(&Sample::event),
-                share(&Sample::recognition), share(&Sample::paste));
+    std::printf("share: event %.1f %%, recognition and completion %.1f %%, paste %.1f %%\n",
+                share(&Sample::event), share(&Sample::recognition), share(&Sample::paste));
     std::printf("medians: event %.1f ms, recognition and completion %.1f ms, paste %.1f ms\n",
                 percentile(column(&Sample::event), 0.5), percentile(column(&Sample::recognition), 0.5),
                 percentile(column(&Sample::paste), 0.5));

@@ -11,7 +11,6 @@
 #include "X11KeyboardPoster.h"
 #include "X11ModifierWatcher.h"
 #include "X11Workspace.h"
-
 #include "platform/SteadyClock.h"
 
 namespace talvex {
@@ -59,7 +58,8 @@ ControllerServices LinuxServices::controllerServices(const QString &libraryPath)
     services.makeAudioEngine = [] { return std::make_unique<PulseAudioEngine>(); };
     services.hotKeys = m_hotKeys.get();
     services.modifierWatcher = m_modifierWatcher.get();
-    services.delivery = {m_workspace.get(), m_accessibility.get(), m_keyboard.get(), m_clipboard.get(), m_clock.get()};
+    services.delivery = {m_workspace.get(), m_accessibility.get(), m_keyboard.get(), m_clipboard.get(),
+                         m_clock.get()};
     services.prompts = m_prompts.get();
     services.libraryPath = libraryPath;
     return services;

@@ -3,7 +3,6 @@
 #include "core/ControllerServices.h"
 
 #include <QString>
-
 #include <memory>
 
 namespace talvex {
@@ -29,7 +28,7 @@ class AtspiAccessibility;
 /// X clipboard for delivery, PulseAudio and PocketSphinx for speech, a loopback chat-completions
 /// server for the rewrite. Needs a QApplication; main thread only.
 class LinuxServices final {
-public:
+  public:
     /// Connects to the X display. Null, with one sentence in `problem`, when it cannot be reached.
     static std::unique_ptr<LinuxServices> open(QString *problem);
     /// Releases what the backends hold on the X server (key grabs, XInput selection).
@@ -45,7 +44,7 @@ public:
     /// The language model, whose availability changes in the background.
     ChatCompletionsModel &languageModel() const { return *m_languageModel; }
 
-private:
+  private:
     LinuxServices() = default;
 
     std::unique_ptr<SteadyClock> m_clock;

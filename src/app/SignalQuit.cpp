@@ -3,7 +3,6 @@
 #include "platform/Logging.h"
 
 #include <QSocketNotifier>
-
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -28,7 +27,8 @@ void onSignal(int signalNumber)
 
 SignalQuit::SignalQuit(QObject *parent) : QObject(parent)
 {
-    if (s_writeEnd != -1 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, m_sockets) != 0) {
+    if (s_writeEnd != -1 ||
+        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, m_sockets) != 0) {
         qCWarning(lcApp) << "SIGINT and SIGTERM cannot end Talvex cleanly: no socket pair";
         return;
     }
@@ -40,7 +40,8 @@ SignalQuit::SignalQuit(QObject *parent) : QObject(parent)
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    m_installed = ::sigaction(SIGINT, &action, &m_previousInt) == 0 && ::sigaction(SIGTERM, &action, &m_previousTerm) == 0;
+    m_installed = ::sigaction(SIGINT, &action, &m_previousInt) == 0 &&
+                  ::sigaction(SIGTERM, &action, &m_previousTerm) == 0;
 }
 
 SignalQuit::~SignalQuit()

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-
 #include <csignal>
 #include <memory>
 
@@ -16,7 +15,7 @@ namespace talvex {
 /// arrived, so a second Ctrl+C during a slow shutdown still ends the process.
 class SignalQuit final : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit SignalQuit(QObject *parent = nullptr);
     ~SignalQuit() override;
 
@@ -24,11 +23,11 @@ public:
     /// be set up, and after the first signal (signals then act as before).
     bool isInstalled() const { return m_installed; }
 
-signals:
+  signals:
     /// SIGINT or SIGTERM arrived; `signalNumber` says which.
     void received(int signalNumber);
 
-private:
+  private:
     void readSignal();
     void restorePreviousHandlers();
 

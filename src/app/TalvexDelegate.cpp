@@ -29,8 +29,8 @@ void TalvexDelegate::applicationDidFinishLaunching()
 
 void TalvexDelegate::logPhase()
 {
-    const char *name = QMetaEnum::fromType<DictationController::Phase>().valueToKey(
-        static_cast<int>(m_controller->phase()));
+    const char *name =
+        QMetaEnum::fromType<DictationController::Phase>().valueToKey(static_cast<int>(m_controller->phase()));
     qCDebug(lcApp, "Phase %s", name ? name : "?");
 }
 

@@ -4,7 +4,6 @@
 #include "core/DictationController.h"
 
 #include <QObject>
-
 #include <memory>
 
 namespace talvex {
@@ -14,7 +13,7 @@ namespace talvex {
 /// login item and the updater join here as they are built.
 class TalvexDelegate final : public QObject {
     Q_OBJECT
-public:
+  public:
     /// Builds the controller (it loads the library; nothing is registered yet).
     explicit TalvexDelegate(ControllerServices services, QObject *parent = nullptr);
     ~TalvexDelegate() override;
@@ -24,7 +23,7 @@ public:
 
     DictationController &controller() { return *m_controller; }
 
-private:
+  private:
     void logPhase();
 
     std::unique_ptr<DictationController> m_controller;

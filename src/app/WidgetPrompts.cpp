@@ -51,7 +51,8 @@ std::optional<QString> runFileDialog(const FilePanelRequest &request, QFileDialo
     if (!filters.isEmpty())
         dialog.setNameFilters(filters);
     if (mode == QFileDialog::AcceptSave && !request.fileTypes.empty())
-        dialog.setDefaultSuffix(extensions(request.fileTypes.front()).constFirst()); // also asks before overwriting
+        dialog.setDefaultSuffix(
+            extensions(request.fileTypes.front()).constFirst()); // also asks before overwriting
     if (mode == QFileDialog::AcceptSave && !request.proposedName.isEmpty())
         dialog.selectFile(request.proposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

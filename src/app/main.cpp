@@ -1,22 +1,19 @@
 // Entry point: the desktop application on an X11 display, or a headless command.
+#include "ChatCompletionsModel.h"
 #include "CommandLine.h"
 #include "LinuxServices.h"
 #include "SignalQuit.h"
+#include "SphinxSpeechService.h"
 #include "TalvexDelegate.h"
 #include "TranscribeCommand.h"
-
-#include "ChatCompletionsModel.h"
-#include "ChatCompletionsModel.h"
-#include "SphinxSpeechService.h"
 #include "Xcb.h"
 #include "platform/Logging.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QCoro/QCoroTask>
 #include <QTextStream>
 #include <QTimer>
-
-#include <QCoro/QCoroTask>
 
 namespace {
 
@@ -33,7 +30,8 @@ QCoro::Task<> transcribe(talvex::TranscribeCommand::Options options)
         model = std::make_unique<talvex::ChatCompletionsModel>();
         co_await model->refresh();
     }
-    const int code = co_await talvex::TranscribeCommand::run(std::move(options), speech, model.get(), out, err);
+    const int code =
+        co_await talvex::TranscribeCommand::run(std::move(options), speech, model.get(), out, err);
     QCoreApplication::exit(code);
 }
 
@@ -47,7 +45,8 @@ int runTranscribe(int argc, char **argv, const QStringList &arguments)
         err << *problem << Qt::endl << talvex::TranscribeCommand::usage() << Qt::endl;
         return talvex::TranscribeCommand::unusable;
     }
-    QTimer::singleShot(0, [options = std::get<talvex::TranscribeCommand::Options>(parsed)] { transcribe(options); });
+    QTimer::singleShot(
+        0, [options = std::get<talvex::TranscribeCommand::Options>(parsed)] { transcribe(options); });
     return app.exec();
 }
 
@@ -57,8 +56,8 @@ int runApplication(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "xcb");
     const QByteArray display = qgetenv("DISPLAY");
     if (display.isEmpty()) {
-        QTextStream(stderr) << "Talvex needs an X11 desktop session, and no display is set (DISPLAY is empty)."
-                            << Qt::endl;
+        QTextStream(stderr)
+            << "Talvex needs an X11 desktop session, and no display is set (DISPLAY is empty)." << Qt::endl;
         return 1;
     }
     // Qt aborts when it cannot reach the display; check first so the user gets one clear sentence.
@@ -115,7 +114,8 @@ int main(int argc, char **argv)
         QTextStream(stdout) << talvex::CommandLine::help();
         return 0;
     case talvex::CommandLine::Action::unusable:
-        QTextStream(stderr) << line.problem << Qt::endl << "Run \"talvex --help\" for the commands." << Qt::endl;
+        QTextStream(stderr) << line.problem << Qt::endl
+                            << "Run \"talvex --help\" for the commands." << Qt::endl;
         return talvex::CommandLine::unusableExitCode;
     case talvex::CommandLine::Action::transcribe:
         return runTranscribe(argc, argv, line.commandArguments);

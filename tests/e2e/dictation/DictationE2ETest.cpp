@@ -2,17 +2,17 @@
 // flite speech into the microphone, and everything a user would check afterwards.
 #include "DictationHarness.h"
 #include "WordErrorRate.h"
-
 #include "desktop/Shortcut.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
-
+#include <csignal>
 #include <gtest/gtest.h>
 
-#include <csignal>
-
-inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace talvex::e2e {
 namespace {
@@ -22,7 +22,8 @@ constexpr std::uint32_t shiftKey = 0xffe1;   // Shift_L
 constexpr std::uint32_t altKey = 0xffe9;     // Alt_L
 constexpr std::uint32_t spaceKey = 0x20;
 
-const QString sentence = QStringLiteral("The weather is nice today. I will send the report to my manager tomorrow morning.");
+const QString sentence =
+    QStringLiteral("The weather is nice today. I will send the report to my manager tomorrow morning.");
 const QString clipboardBefore = QStringLiteral("kept on the clipboard across the dictation");
 
 Library libraryWith(const std::function<void(Preferences &)> &change)
@@ -33,7 +34,7 @@ Library libraryWith(const std::function<void(Preferences &)> &change)
 }
 
 class DictationE2ETest : public ::testing::Test {
-protected:
+  protected:
     // One dictation from start to end, and every check that holds for any way of starting it.
     void dictateAndCheck(const TalvexProcess::Options &options, const std::vector<std::uint32_t> &shortcut,
                          Gesture gesture, WritingMode expectedMode)
@@ -47,7 +48,8 @@ protected:
 
         const auto stop = dictate(talvex, keys, shortcut, gesture, *wav, &error);
         ASSERT_TRUE(stop) << error.toStdString();
-        const auto delivered = talvex.waitForLine(QStringLiteral("delivery"), QStringLiteral("Delivery to"), stop->firstLine);
+        const auto delivered =
+            talvex.waitForLine(QStringLiteral("delivery"), QStringLiteral("Delivery to"), stop->firstLine);
         ASSERT_TRUE(delivered) << talvex.log().toStdString();
         EXPECT_EQ(delivered->message, QStringLiteral("Delivery to Zenity: Paste confirmed"));
 
@@ -96,7 +98,8 @@ TEST_F(DictationE2ETest, StoredControlAltChordPastesTheSentence)
 
 TEST_F(DictationE2ETest, CleanUpWithoutALanguageModelKeepsTheOriginalText)
 {
-    const Library library = libraryWith([](Preferences &preferences) { preferences.mode = WritingMode::clean; });
+    const Library library =
+        libraryWith([](Preferences &preferences) { preferences.mode = WritingMode::clean; });
     const QString url = QStringLiteral("TALVEX_LLM_URL=http://127.0.0.1:%1/v1").arg(closedLoopbackPort());
     dictateAndCheck({library, {url}}, {controlKey, shiftKey, spaceKey}, Gesture::hold, WritingMode::clean);
     const auto library2 = talvex.readLibrary();
@@ -113,7 +116,8 @@ TEST_F(DictationE2ETest, SigintWhileRecordingEndsTalvexCleanlyAndTypesNothing)
     const std::size_t first = talvex.lines().size();
     for (const std::uint32_t key : {controlKey, shiftKey, spaceKey})
         keys.press(key);
-    ASSERT_TRUE(talvex.waitForLine(QStringLiteral("app"), QStringLiteral("Phase recording"), first)) << talvex.log().toStdString();
+    ASSERT_TRUE(talvex.waitForLine(QStringLiteral("app"), QStringLiteral("Phase recording"), first))
+        << talvex.log().toStdString();
 
     ::kill(pid_t(talvex.pid()), SIGINT);
     EXPECT_TRUE(talvex.waitForExit()) << "the live session and the grabs must be torn down on the way out\n"
@@ -134,7 +138,8 @@ TEST(TalvexExecutable, WithoutADisplayItSaysSoAndFails)
     ASSERT_TRUE(process.waitForFinished(20000));
     EXPECT_NE(process.exitCode(), 0);
     const QString said = QString::fromUtf8(process.readAllStandardError()).trimmed();
-    EXPECT_EQ(said, QStringLiteral("Talvex needs an X11 desktop session, and no display is set (DISPLAY is empty)."));
+    EXPECT_EQ(said, QStringLiteral(
+                        "Talvex needs an X11 desktop session, and no display is set (DISPLAY is empty)."));
 }
 
 } // namespace

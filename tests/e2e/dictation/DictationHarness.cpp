@@ -10,18 +10,19 @@
 #include <QProcessEnvironment>
 #include <QTcpServer>
 #include <QThread>
-
-#include <xcb/xtest.h>
-
 #include <csignal>
 #include <ctime>
+#include <xcb/xtest.h>
 
 namespace talvex::e2e {
 namespace {
 
 constexpr auto startTimeout = std::chrono::seconds(60);
 
-QString testFolder() { return qEnvironmentVariable("TALVEX_TEST_TMP", QDir::tempPath()); }
+QString testFolder()
+{
+    return qEnvironmentVariable("TALVEX_TEST_TMP", QDir::tempPath());
+}
 
 bool runToEnd(const QString &program, const QStringList &arguments, std::chrono::milliseconds timeout,
               QByteArray *output = nullptr)
@@ -71,7 +72,10 @@ XTestKeyboard::XTestKeyboard()
 {
 }
 
-XTestKeyboard::~XTestKeyboard() { releaseAll(); }
+XTestKeyboard::~XTestKeyboard()
+{
+    releaseAll();
+}
 
 void XTestKeyboard::press(std::uint32_t keysym)
 {
@@ -102,7 +106,8 @@ void XTestKeyboard::send(std::uint8_t type, std::uint32_t keysym)
         return;
     xcb_test_fake_input(c, type, codes.get()[0], XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
     // A round trip: the event is in the server when we return.
-    x11::XcbReply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    x11::XcbReply<xcb_get_input_focus_reply_t> sync(
+        xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 }
 
 std::vector<int> XTestKeyboard::keysDown()
@@ -138,7 +143,10 @@ TalvexProcess::~TalvexProcess()
     }
 }
 
-QString TalvexProcess::libraryPath() const { return QDir(m_dataHome.path()).filePath(QStringLiteral("Talvex/Library.json")); }
+QString TalvexProcess::libraryPath() const
+{
+    return QDir(m_dataHome.path()).filePath(QStringLiteral("Talvex/Library.json"));
+}
 
 std::optional<Library> TalvexProcess::readLibrary() const
 {
@@ -166,7 +174,8 @@ bool TalvexProcess::start(const Options &options, QString *error)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_DATA_HOME"), m_dataHome.path());
     environment.insert(QStringLiteral("QT_FORCE_STDERR_LOGGING"), QStringLiteral("1"));
-    environment.insert(QStringLiteral("QT_MESSAGE_PATTERN"), QStringLiteral("%{time boot} %{category}: %{message}"));
+    environment.insert(QStringLiteral("QT_MESSAGE_PATTERN"),
+                       QStringLiteral("%{time boot} %{category}: %{message}"));
     environment.insert(QStringLiteral("QT_LOGGING_RULES"),
                        QStringLiteral("talvex.*=true;com.quindlark.talvex.*=true"));
     for (const QString &entry : options.environment)
@@ -176,7 +185,8 @@ bool TalvexProcess::start(const Options &options, QString *error)
     if (!m_process.waitForStarted(10000))
         return fail(QStringLiteral("talvex did not start"));
 
-    const auto registered = waitForLine(QStringLiteral("delivery"), QStringLiteral("Global shortcut registered:"), 0, startTimeout);
+    const auto registered = waitForLine(QStringLiteral("delivery"),
+                                        QStringLiteral("Global shortcut registered:"), 0, startTimeout);
     if (!registered)
         return fail(QStringLiteral("talvex never said whether its shortcut is registered"));
     if (registered->message != QLatin1String("Global shortcut registered: true"))
@@ -226,8 +236,8 @@ const std::vector<LogLine> &TalvexProcess::lines()
     return m_lines;
 }
 
-std::optional<LogLine> TalvexProcess::waitForLine(const QString &category, const QString &prefix, std::size_t from,
-                                                  std::chrono::milliseconds timeout)
+std::optional<LogLine> TalvexProcess::waitForLine(const QString &category, const QString &prefix,
+                                                  std::size_t from, std::chrono::milliseconds timeout)
 {
     std::optional<LogLine> found;
     std::size_t next = from;
@@ -258,8 +268,9 @@ EntryTarget::~EntryTarget()
 
 bool EntryTarget::start(QString *error)
 {
-    m_process.start(QStringLiteral("zenity"), {QStringLiteral("--entry"), QStringLiteral("--title=Dictation target"),
-                                               QStringLiteral("--text=Dictate here")});
+    m_process.start(QStringLiteral("zenity"),
+                    {QStringLiteral("--entry"), QStringLiteral("--title=Dictation target"),
+                     QStringLiteral("--text=Dictate here")});
     if (!m_process.waitForStarted(10000)) {
         if (error)
             *error = QStringLiteral("zenity did not start");
@@ -287,15 +298,17 @@ std::optional<QString> EntryTarget::text()
     if (!m_field)
         return std::nullopt;
     if (!m_bus) {
-        QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                                                           QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                           QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
         const QDBusReply<QString> address = QDBusConnection::sessionBus().call(call);
         if (!address.isValid())
             return std::nullopt;
         m_bus = QDBusConnection::connectToBus(address.value(), QStringLiteral("talvex-e2e-a11y"));
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(m_field->busName, m_field->objectPath,
-                                                       QStringLiteral("org.a11y.atspi.Text"), QStringLiteral("GetText"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(m_field->busName, m_field->objectPath,
+                                       QStringLiteral("org.a11y.atspi.Text"), QStringLiteral("GetText"));
     call << 0 << -1;
     const QDBusReply<QString> reply = m_bus->call(call, QDBus::Block, 2000);
     if (!reply.isValid())
@@ -320,13 +333,18 @@ std::optional<QString> EntryTarget::finish(XTestKeyboard &keys)
 
 std::optional<QString> speechFile(const QString &sentence)
 {
-    const QString path = QDir(testFolder()).filePath(
-        QStringLiteral("speech-%1.wav")
-            .arg(QString::fromLatin1(QCryptographicHash::hash(sentence.toUtf8(), QCryptographicHash::Md5).toHex().left(16))));
+    const QString path =
+        QDir(testFolder())
+            .filePath(QStringLiteral("speech-%1.wav")
+                          .arg(QString::fromLatin1(
+                              QCryptographicHash::hash(sentence.toUtf8(), QCryptographicHash::Md5)
+                                  .toHex()
+                                  .left(16))));
     if (QFile::exists(path))
         return path;
-    if (!runToEnd(QStringLiteral("flite"), {QStringLiteral("-voice"), QStringLiteral("kal16"), QStringLiteral("-t"),
-                                            sentence, QStringLiteral("-o"), path},
+    if (!runToEnd(QStringLiteral("flite"),
+                  {QStringLiteral("-voice"), QStringLiteral("kal16"), QStringLiteral("-t"), sentence,
+                   QStringLiteral("-o"), path},
                   std::chrono::seconds(60)))
         return std::nullopt;
     return path;

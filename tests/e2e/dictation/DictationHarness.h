@@ -16,15 +16,13 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-
-#include <xcb/xcb_keysyms.h>
-
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <set>
 #include <vector>
+#include <xcb/xcb_keysyms.h>
 
 namespace talvex::e2e {
 
@@ -41,7 +39,7 @@ struct LogLine {
 /// Keys typed through XTest, all from this one connection (lock state does not carry across
 /// connections). Whatever is still held is released when it goes.
 class XTestKeyboard final {
-public:
+  public:
     XTestKeyboard();
     ~XTestKeyboard();
     XTestKeyboard(const XTestKeyboard &) = delete;
@@ -56,7 +54,7 @@ public:
     /// The keycodes the server has down right now (XQueryKeymap), for "no key left pressed".
     static std::vector<int> keysDown();
 
-private:
+  private:
     void send(std::uint8_t type, std::uint32_t keysym);
 
     x11::XcbConnection m_connection;
@@ -66,7 +64,7 @@ private:
 
 /// One running talvex with a fresh library folder ($XDG_DATA_HOME) of its own.
 class TalvexProcess final {
-public:
+  public:
     struct Options {
         /// Written as the library file before the start; absent = no file (first run).
         std::optional<Library> library;
@@ -100,7 +98,7 @@ public:
     /// All of talvex's output so far, for failure messages.
     QString log() const { return m_log; }
 
-private:
+  private:
     void readOutput();
 
     QTemporaryDir m_dataHome;
@@ -112,7 +110,7 @@ private:
 
 /// A zenity entry dialog: a real GTK program with one text field that has focus.
 class EntryTarget final {
-public:
+  public:
     ~EntryTarget();
 
     /// Starts zenity and waits until its field has focus in the front window.
@@ -124,7 +122,7 @@ public:
 
     qint64 pid() const { return m_process.processId(); }
 
-private:
+  private:
     std::optional<AccessibleElement> m_field;
     std::optional<QDBusConnection> m_bus;
     QProcess m_process;
@@ -151,7 +149,7 @@ enum class Gesture {
 
 /// When the stop happened and what talvex logged on the way.
 struct DictationStop {
-    double keyReleased = 0; ///< CLOCK_MONOTONIC seconds just before the stopping release was sent
+    double keyReleased = 0;    ///< CLOCK_MONOTONIC seconds just before the stopping release was sent
     std::size_t firstLine = 0; ///< log index from which this dictation's lines start
 };
 

@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+
 #include "TranscribeCommand.h"
 
 #include <gtest/gtest.h>
@@ -12,13 +13,14 @@ TEST(CommandLineTest, NoArgumentsRunTheApplicationAndHelpWinsAnywhereFirst)
 {
     EXPECT_EQ(CommandLine::parse({}).action, Action::runApplication);
     EXPECT_EQ(CommandLine::parse({QStringLiteral("--help")}).action, Action::showHelp);
-    EXPECT_EQ(CommandLine::parse({QStringLiteral("-h"), QStringLiteral("transcribe")}).action, Action::showHelp);
+    EXPECT_EQ(CommandLine::parse({QStringLiteral("-h"), QStringLiteral("transcribe")}).action,
+              Action::showHelp);
 }
 
 TEST(CommandLineTest, TranscribeGetsEverythingAfterItsNameUntouched)
 {
-    const CommandLine line = CommandLine::parse(
-        {QStringLiteral("transcribe"), QStringLiteral("--help"), QStringLiteral("--realtime"), QStringLiteral("a.wav")});
+    const CommandLine line = CommandLine::parse({QStringLiteral("transcribe"), QStringLiteral("--help"),
+                                                 QStringLiteral("--realtime"), QStringLiteral("a.wav")});
     EXPECT_EQ(line.action, Action::transcribe);
     EXPECT_EQ(line.commandArguments,
               (QStringList{QStringLiteral("--help"), QStringLiteral("--realtime"), QStringLiteral("a.wav")}));
@@ -35,7 +37,8 @@ TEST(CommandLineTest, UnknownOptionsAndCommandsAreNamedNotIgnored)
     EXPECT_EQ(command.action, Action::unusable);
     EXPECT_EQ(command.problem, QStringLiteral("talvex: unknown command \"dictate\"."));
     // Options of the application are not options of a command given after them.
-    EXPECT_EQ(CommandLine::parse({QStringLiteral("--partials"), QStringLiteral("transcribe")}).action, Action::unusable);
+    EXPECT_EQ(CommandLine::parse({QStringLiteral("--partials"), QStringLiteral("transcribe")}).action,
+              Action::unusable);
 }
 
 TEST(CommandLineTest, HelpListsEveryCommandWithItsUsage)

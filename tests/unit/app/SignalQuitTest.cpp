@@ -1,20 +1,21 @@
 #include "SignalQuit.h"
 
 #include <QSignalSpy>
-
-#include <gtest/gtest.h>
-
 #include <csignal>
+#include <gtest/gtest.h>
 
 namespace talvex {
 namespace {
 
 volatile std::sig_atomic_t s_previousCalls = 0;
-void previousHandler(int) { s_previousCalls = s_previousCalls + 1; }
+void previousHandler(int)
+{
+    s_previousCalls = s_previousCalls + 1;
+}
 
 // Stands in for whatever handled the signals before, so a signal reaching it cannot end the test.
 class SignalQuitTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         s_previousCalls = 0;
