@@ -4,7 +4,6 @@
 #include "FileAudioEngine.h"
 #include "SphinxSpeechService.h"
 #include "WavFile.h"
-
 #include "platform/SteadyClock.h"
 #include "speech/LiveDictation.h"
 #include "speech/LocalModels.h"
@@ -13,7 +12,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -58,7 +56,8 @@ QCoro::Task<> run(int runs)
         for (int i = 0; i < runs; ++i)
             latencies.push_back(co_await measure(speech, locale, audio));
         std::sort(latencies.begin(), latencies.end());
-        std::printf("utterance %.1f s: end of audio to final transcript, median of %d: %.0f ms (min %.0f, max %.0f)\n",
+        std::printf("utterance %.1f s: end of audio to final transcript, median of %d: %.0f ms (min %.0f, "
+                    "max %.0f)\n",
                     audio.duration(), runs, latencies[latencies.size() / 2] * 1000, latencies.front() * 1000,
                     latencies.back() * 1000);
     }

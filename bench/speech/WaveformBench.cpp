@@ -2,7 +2,6 @@
 #include "speech/MicrophoneWaveform.h"
 
 #include <benchmark/benchmark.h>
-
 #include <cmath>
 #include <vector>
 
@@ -21,7 +20,8 @@ static void BM_WaveformAppend(benchmark::State &state)
         benchmark::DoNotOptimize(frame);
         time += 2048.0 / 48000.0;
     }
-    state.counters["ns/sample"] = benchmark::Counter(static_cast<double>(state.iterations()) * 2048,
-                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns/sample"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * 2048,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_WaveformAppend)->Arg(1)->Arg(2);

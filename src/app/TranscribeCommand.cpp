@@ -2,7 +2,6 @@
 
 #include "FileAudioEngine.h"
 #include "WavFile.h"
-
 #include "platform/PlatformError.h"
 #include "refine/LocalModels.h"
 #include "speech/LiveDictation.h"
@@ -96,8 +95,7 @@ std::variant<TranscribeCommand::Options, QString> TranscribeCommand::parse(const
         if (argument == QLatin1String("--locale")) {
             target = &options.locale;
             options.localeGiven = true;
-        }
-        else if (argument == QLatin1String("--vocabulary"))
+        } else if (argument == QLatin1String("--vocabulary"))
             target = &options.vocabularyFile;
         else if (argument == QLatin1String("--library"))
             target = &options.libraryFile;
@@ -177,7 +175,8 @@ QCoro::Task<int> TranscribeCommand::run(Options options, SpeechService &speech, 
         QString transcript;
         std::exception_ptr failure;
         try {
-            auto module = options.partials ? speech.makeTranscriber(locale) : speech.makeOfflineTranscriber(locale);
+            auto module =
+                options.partials ? speech.makeTranscriber(locale) : speech.makeOfflineTranscriber(locale);
             co_await live.start(module, hints, update, {});
             co_await player->playedToEnd();
             transcript = co_await live.finish();

@@ -6,7 +6,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
-
 #include <variant>
 
 namespace talvex {
@@ -16,15 +15,15 @@ class LanguageModelService;
 /// `talvex transcribe FILE...`: runs each audio file through the same live-dictation pipeline as
 /// the microphone, headless, and prints one final transcript per file.
 class TranscribeCommand final {
-public:
+  public:
     struct Options {
         QStringList files;
-        bool partials = false;      ///< also print every volatile text
-        bool realTime = false;      ///< play files at their own pace instead of as fast as decoded
+        bool partials = false; ///< also print every volatile text
+        bool realTime = false; ///< play files at their own pace instead of as fast as decoded
         QString locale = QStringLiteral("en-US");
-        bool localeGiven = false;   ///< else a library's dictation language wins over the default
-        QString vocabularyFile;     ///< hints, one per line
-        QString libraryFile;        ///< apply this library's writing mode and replacements
+        bool localeGiven = false; ///< else a library's dictation language wins over the default
+        QString vocabularyFile;   ///< hints, one per line
+        QString libraryFile;      ///< apply this library's writing mode and replacements
     };
 
     /// Exit codes: 0 all files transcribed, 1 some file failed, 2 the command itself could not run.

@@ -16,7 +16,7 @@ namespace talvex {
 /// keeps the oldest buffers and drops a new one when full, and that ends once, normally or with an
 /// error. The writer never waits; the reader (a worker thread) may block.
 class AnalyzerInputStream final {
-public:
+  public:
     enum class YieldResult { enqueued, dropped, terminated };
 
     /// What the reader gets: a buffer, the end, or the error the stream ended with.
@@ -90,7 +90,7 @@ public:
         return m_queue.size();
     }
 
-private:
+  private:
     Element takeLocked()
     {
         if (!m_queue.empty()) {

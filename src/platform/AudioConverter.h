@@ -3,7 +3,6 @@
 #include "AudioFormat.h"
 
 #include <QString>
-
 #include <functional>
 #include <optional>
 
@@ -22,7 +21,7 @@ enum class ConverterOutputStatus { haveData, inputRanDry, endOfStream, error };
 /// Converts captured audio into the recogniser's format (rate and channel count). One converter serves
 /// every buffer of a session, so state (filter history) carries across calls. Used on the audio thread.
 class AudioConverter {
-public:
+  public:
     /// Returns the next input buffer (borrowed until the callback is called again) and sets the status.
     using InputBlock = std::function<const AudioBuffer *(ConverterInputStatus &status)>;
 

@@ -4,7 +4,6 @@
 #include "AudioFormat.h"
 
 #include <QCoro/QCoroTask>
-
 #include <functional>
 #include <memory>
 
@@ -21,7 +20,7 @@ enum class MicrophoneAuthorization {
 /// Microphone capture for one dictation: read the input format, install a tap, start and stop.
 /// Created per session; also answers the process-wide microphone authorization.
 class AudioEngine {
-public:
+  public:
     /// Called on the engine's own thread, one buffer at a time; must not block.
     using TapBlock = std::function<void(const AudioBuffer &buffer)>;
 

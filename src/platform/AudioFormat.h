@@ -43,7 +43,8 @@ struct PcmBuffer {
             PcmBuffer buffer;
             buffer.format = format;
             buffer.frameCapacity = capacity;
-            buffer.samples.resize(static_cast<std::size_t>(capacity) * static_cast<std::size_t>(format.channelCount));
+            buffer.samples.resize(static_cast<std::size_t>(capacity) *
+                                  static_cast<std::size_t>(format.channelCount));
             return buffer;
         } catch (...) {
             return std::nullopt;

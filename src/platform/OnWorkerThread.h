@@ -1,10 +1,8 @@
 #pragma once
 
 #include <QCoreApplication>
-#include <QMetaObject>
-
 #include <QCoro/QCoroTask>
-
+#include <QMetaObject>
 #include <coroutine>
 #include <exception>
 #include <memory>
@@ -16,21 +14,18 @@ namespace talvex {
 
 namespace detail {
 
-template<typename R>
-struct WorkerOutcome {
+template <typename R> struct WorkerOutcome {
     std::optional<R> value;
     std::exception_ptr error;
     std::coroutine_handle<> waiter;
 };
 
-template<>
-struct WorkerOutcome<void> {
+template <> struct WorkerOutcome<void> {
     std::exception_ptr error;
     std::coroutine_handle<> waiter;
 };
 
-template<typename R, typename F>
-struct WorkerAwaiter {
+template <typename R, typename F> struct WorkerAwaiter {
     F work;
     std::shared_ptr<WorkerOutcome<R>> outcome = std::make_shared<WorkerOutcome<R>>();
 
@@ -47,8 +42,8 @@ struct WorkerAwaiter {
             } catch (...) {
                 outcome->error = std::current_exception();
             }
-            QMetaObject::invokeMethod(QCoreApplication::instance(), [outcome] { outcome->waiter.resume(); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [outcome] { outcome->waiter.resume(); }, Qt::QueuedConnection);
         }).detach();
     }
     R await_resume()
@@ -65,8 +60,7 @@ struct WorkerAwaiter {
 /// Runs `work` on a thread of its own (it may block for long, e.g. waiting for audio) and resumes
 /// the awaiting coroutine on the main thread with its result or exception. Keep the awaiter in a named
 /// variable and co_await that: g++ 12 destroys temporaries of a co_await expression twice.
-template<typename F>
-auto onWorkerThread(F work)
+template <typename F> auto onWorkerThread(F work)
 {
     using R = std::invoke_result_t<F &>;
     return detail::WorkerAwaiter<R, F>{std::move(work)};

@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
-
 #include <coroutine>
 #include <deque>
 #include <exception>
@@ -15,8 +14,11 @@ namespace talvex {
 /// Carries recogniser results from any thread to one reader on the main thread, in push order, and
 /// ends once (normally or with an error). Backends and doubles use it behind Transcriber::nextResult.
 class ResultChannel final : public std::enable_shared_from_this<ResultChannel> {
-public:
-    static std::shared_ptr<ResultChannel> create() { return std::shared_ptr<ResultChannel>(new ResultChannel); }
+  public:
+    static std::shared_ptr<ResultChannel> create()
+    {
+        return std::shared_ptr<ResultChannel>(new ResultChannel);
+    }
 
     /// Any thread. Ignored once the channel has ended.
     void push(SpeechResult result)
@@ -63,7 +65,7 @@ public:
         co_return std::nullopt;
     }
 
-private:
+  private:
     ResultChannel() = default;
 
     struct Wait {
@@ -73,8 +75,7 @@ private:
         void await_resume() const {}
     };
 
-    template<typename F>
-    void post(F change)
+    template <typename F> void post(F change)
     {
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),

@@ -6,7 +6,6 @@
 #include <QCoro/QCoroTask>
 #include <QString>
 #include <QStringList>
-
 #include <memory>
 #include <optional>
 
@@ -21,7 +20,7 @@ struct SpeechResult {
 /// A transcriber module for one supported locale, giving volatile and final results (the progressive
 /// preset). One per dictation; also used alone for the model check during preparation.
 class Transcriber {
-public:
+  public:
     virtual ~Transcriber() = default;
 
     /// The supported locale identifier this module transcribes.
@@ -37,7 +36,7 @@ enum class AssetStatus { unsupported, supported, downloading, installed };
 
 /// Makes a module's model ready (on Linux: loads the installed model files; there is no download).
 class AssetInstallationRequest {
-public:
+  public:
     virtual ~AssetInstallationRequest() = default;
     /// Returns when the model is ready. Throws PlatformError naming what is missing.
     virtual QCoro::Task<> downloadAndInstall() = 0;
@@ -45,7 +44,7 @@ public:
 
 /// Runs recognition of one input stream for one transcriber.
 class Analyzer {
-public:
+  public:
     virtual ~Analyzer() = default;
 
     /// Vocabulary hints (general tag) for this analysis, before audio flows. Throws PlatformError.
@@ -64,7 +63,7 @@ public:
 
 /// On-device speech recognition.
 class SpeechService {
-public:
+  public:
     virtual ~SpeechService() = default;
 
     /// Whether on-device transcription exists on this machine. Never blocks.
@@ -81,7 +80,10 @@ public:
 
     /// A module that gives final results only, for transcribing recordings where nobody watches
     /// the text grow; it may save the work volatile results cost. By default the progressive one.
-    virtual std::shared_ptr<Transcriber> makeOfflineTranscriber(const QString &locale) { return makeTranscriber(locale); }
+    virtual std::shared_ptr<Transcriber> makeOfflineTranscriber(const QString &locale)
+    {
+        return makeTranscriber(locale);
+    }
 
     /// Whether the module's model is ready.
     virtual QCoro::Task<AssetStatus> assetStatus(std::shared_ptr<Transcriber> module) = 0;
@@ -91,8 +93,8 @@ public:
     assetInstallationRequest(std::shared_ptr<Transcriber> module) = 0;
 
     /// The format the analyzer wants given the microphone's format, or nothing when none fits.
-    virtual QCoro::Task<std::optional<AudioFormat>> bestAvailableAudioFormat(std::shared_ptr<Transcriber> module,
-                                                                             AudioFormat input) = 0;
+    virtual QCoro::Task<std::optional<AudioFormat>>
+    bestAvailableAudioFormat(std::shared_ptr<Transcriber> module, AudioFormat input) = 0;
 
     /// An analyzer for `module`, with no options.
     virtual std::shared_ptr<Analyzer> makeAnalyzer(std::shared_ptr<Transcriber> module) = 0;

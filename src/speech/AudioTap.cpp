@@ -1,7 +1,6 @@
 #include "AudioTap.h"
 
 #include "TalvexError.h"
-
 #include "platform/Logging.h"
 #include "platform/PlatformError.h"
 
@@ -11,19 +10,18 @@ namespace talvex {
 
 namespace {
 
-std::exception_ptr talvexError(TalvexError error) { return std::make_exception_ptr(TalvexException(error)); }
+std::exception_ptr talvexError(TalvexError error)
+{
+    return std::make_exception_ptr(TalvexException(error));
+}
 
 } // namespace
 
 AudioTap::AudioTap(std::unique_ptr<AudioConverter> converter, AudioFormat output,
-                   std::shared_ptr<AnalyzerInputStream> continuation, Meter meter, MicrophoneWaveform waveform,
-                   HostClock hostNow)
-    : m_converter(std::move(converter))
-    , m_output(output)
-    , m_continuation(std::move(continuation))
-    , m_meter(std::move(meter))
-    , m_waveform(waveform)
-    , m_hostNow(std::move(hostNow))
+                   std::shared_ptr<AnalyzerInputStream> continuation, Meter meter,
+                   MicrophoneWaveform waveform, HostClock hostNow)
+    : m_converter(std::move(converter)), m_output(output), m_continuation(std::move(continuation)),
+      m_meter(std::move(meter)), m_waveform(waveform), m_hostNow(std::move(hostNow))
 {
 }
 
@@ -77,9 +75,9 @@ void AudioTap::updateMeter(const AudioBuffer &buffer)
 {
     if (!m_meter || !buffer.floatData)
         return;
-    const double start = buffer.hostTime
-        ? *buffer.hostTime
-        : m_hostNow() - static_cast<double>(buffer.frameLength) / buffer.format.sampleRate;
+    const double start =
+        buffer.hostTime ? *buffer.hostTime
+                        : m_hostNow() - static_cast<double>(buffer.frameLength) / buffer.format.sampleRate;
     if (auto frame = m_waveform.append(buffer.floatData, buffer.frameLength, buffer.stride(), start))
         m_meter(*frame);
 }

@@ -2,7 +2,6 @@
 
 #include "MicrophoneWaveform.h"
 #include "WaveformFrame.h"
-
 #include "platform/AnalyzerInputStream.h"
 #include "platform/AudioConverter.h"
 #include "platform/AudioEngine.h"
@@ -16,7 +15,7 @@ namespace talvex {
 /// converts the buffer to the analyzer's format and queues it. It never blocks: a full queue ends the
 /// stream with audioOverrun instead of waiting.
 class AudioTap final {
-public:
+  public:
     using Meter = std::function<void(const WaveformFrame &frame)>;
     /// Seconds on the host clock, for buffers that carry no capture time.
     using HostClock = std::function<double()>;
@@ -40,7 +39,7 @@ public:
 
     const MicrophoneWaveform &waveform() const { return m_waveform; }
 
-private:
+  private:
     const std::unique_ptr<AudioConverter> m_converter;
     const AudioFormat m_output;
     const std::shared_ptr<AnalyzerInputStream> m_continuation;

@@ -1,7 +1,6 @@
 #include "LiveDictation.h"
 
 #include "TalvexError.h"
-
 #include "platform/CancellationError.h"
 #include "platform/Logging.h"
 #include "platform/SteadyClock.h"
@@ -86,8 +85,9 @@ QCoro::Task<> LiveDictation::start(std::shared_ptr<Transcriber> module, QStringL
         throw TalvexException(TalvexError::microphoneInput);
 
     // The engine holds the tap through its block until removeTap().
-    auto tap = std::make_shared<AudioTap>(std::move(converter), *format, m_continuation, std::move(meter),
-                                          MicrophoneWaveform(input.sampleRate), &SteadyClock::monotonicSeconds);
+    auto tap =
+        std::make_shared<AudioTap>(std::move(converter), *format, m_continuation, std::move(meter),
+                                   MicrophoneWaveform(input.sampleRate), &SteadyClock::monotonicSeconds);
     m_engine->installTap(tapBufferSize, [tap](const AudioBuffer &buffer) { tap->convert(buffer); });
     m_hasTap = true;
 

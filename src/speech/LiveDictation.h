@@ -3,7 +3,6 @@
 #include "AudioTap.h"
 #include "LocalModels.h"
 #include "WaveformFrame.h"
-
 #include "platform/AudioEngine.h"
 #include "platform/CancellationToken.h"
 #include "platform/Clock.h"
@@ -12,7 +11,6 @@
 #include <QCoro/QCoroTask>
 #include <QString>
 #include <QStringList>
-
 #include <functional>
 #include <memory>
 #include <optional>
@@ -23,7 +21,7 @@ namespace talvex {
 /// running text and waveform frames, and on finish hands back the final transcript. Main thread only;
 /// used for one dictation, then dropped.
 class LiveDictation final {
-public:
+  public:
     using Meter = AudioTap::Meter;
     static constexpr std::int64_t tapBufferSize = 2048;
     static constexpr std::size_t inputQueueCapacity = 128;
@@ -42,8 +40,8 @@ public:
     /// overlapping); `meter` gets waveform frames on the audio thread. Returns when audio flows.
     /// Throws TalvexException, PlatformError, or CancellationError when `cancel` fired at one of its
     /// two check points. After a failure the caller calls cancel().
-    QCoro::Task<> start(std::shared_ptr<Transcriber> module, QStringList words, LocalModels::TextUpdate update,
-                        Meter meter, CancellationToken cancel = {});
+    QCoro::Task<> start(std::shared_ptr<Transcriber> module, QStringList words,
+                        LocalModels::TextUpdate update, Meter meter, CancellationToken cancel = {});
 
     /// Stops recording, lets the recogniser finish and returns the trimmed transcript (possibly
     /// empty). Throws emptyAudio when the session never fully started or ran 0.2 s or less, or the
@@ -60,7 +58,7 @@ public:
     bool hasTap() const { return m_hasTap; }
     bool isStarted() const { return m_started.has_value(); }
 
-private:
+  private:
     SpeechService &m_speech;
     const std::unique_ptr<AudioEngine> m_engine;
     Clock &m_clock;

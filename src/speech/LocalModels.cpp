@@ -3,19 +3,23 @@
 #include "TalvexError.h"
 
 #include <QTextBoundaryFinder>
-
-#include <unicode/uchar.h>
-
 #include <array>
+#include <unicode/uchar.h>
 
 namespace talvex::LocalModels {
 
 namespace {
 
-bool isWhiteSpace(char32_t codePoint) { return u_hasBinaryProperty(static_cast<UChar32>(codePoint), UCHAR_WHITE_SPACE); }
+bool isWhiteSpace(char32_t codePoint)
+{
+    return u_hasBinaryProperty(static_cast<UChar32>(codePoint), UCHAR_WHITE_SPACE);
+}
 
 // A user-perceived character is whitespace when its first scalar is.
-bool startsWithWhiteSpace(const QString &text) { return isWhiteSpace(text.toUcs4().value(0)); }
+bool startsWithWhiteSpace(const QString &text)
+{
+    return isWhiteSpace(text.toUcs4().value(0));
+}
 
 QString firstCharacter(const QString &text)
 {
@@ -35,9 +39,10 @@ QString lastCharacter(const QString &text)
 bool isJoiningPunctuation(const QString &character)
 {
     static const std::array<QString, 10> marks{
-        QStringLiteral(","), QStringLiteral("."), QStringLiteral("!"), QStringLiteral("?"),
-        QStringLiteral(";"), QStringLiteral(":"), QStringLiteral(u"\u3002"), QStringLiteral(u"\uFF01"),
-        QStringLiteral(u"\uFF1F"), QStringLiteral(u"\u3001"),
+        QStringLiteral(","),       QStringLiteral("."),       QStringLiteral("!"),
+        QStringLiteral("?"),       QStringLiteral(";"),       QStringLiteral(":"),
+        QStringLiteral(u"\u3002"), QStringLiteral(u"\uFF01"), QStringLiteral(u"\uFF1F"),
+        QStringLiteral(u"\u3001"),
     };
     for (const auto &mark : marks)
         if (character == mark)

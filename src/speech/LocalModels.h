@@ -5,7 +5,6 @@
 
 #include <QCoro/QCoroTask>
 #include <QString>
-
 #include <functional>
 #include <memory>
 
@@ -25,7 +24,8 @@ QCoro::Task<QString> prepareSpeech(SpeechService &service, QString localeIdentif
 /// `update` (optional). Returns the transcript trimmed of surrounding whitespace when the results
 /// end; throws the results' error, discarding the text. Stops early, returning what it has, when
 /// `cancel` is cancelled.
-QCoro::Task<QString> collect(std::shared_ptr<Transcriber> module, TextUpdate update, CancellationToken cancel = {});
+QCoro::Task<QString> collect(std::shared_ptr<Transcriber> module, TextUpdate update,
+                             CancellationToken cancel = {});
 
 /// Two pieces of text with a space between them unless either side already has whitespace at the
 /// seam, either is empty, or `b` starts with closing punctuation.

@@ -7,9 +7,8 @@ namespace talvex {
 const MicrophoneWaveform::Ring MicrophoneWaveform::silence{};
 
 MicrophoneWaveform::MicrophoneWaveform(double sampleRate)
-    : m_framesPerColumn(std::max<std::int64_t>(1, std::llround(sampleRate * columnWidth)))
-    , m_columnDuration(static_cast<double>(m_framesPerColumn) / sampleRate)
-    , m_columns(silence)
+    : m_framesPerColumn(std::max<std::int64_t>(1, std::llround(sampleRate * columnWidth))),
+      m_columnDuration(static_cast<double>(m_framesPerColumn) / sampleRate), m_columns(silence)
 {
 }
 

@@ -12,7 +12,7 @@ namespace talvex {
 /// a WaveformFrame every third completed column. Owned and fed by one AudioTap on the audio thread;
 /// no locking, and no allocation except the frame's copy of the ring.
 class MicrophoneWaveform final {
-public:
+  public:
     static constexpr double columnWidth = 0.014;
     static constexpr std::int64_t columnsPerFrame = 3;
     using Ring = std::array<WaveformPeak, waveformColumnCount>;
@@ -35,7 +35,7 @@ public:
     std::int64_t columnsWritten() const { return m_columnsWritten; }
     std::optional<double> firstSampleTime() const { return m_firstSampleTime; }
 
-private:
+  private:
     std::int64_t m_framesPerColumn;
     double m_columnDuration;
     Ring m_columns;

@@ -5,7 +5,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -14,7 +13,7 @@ namespace talvex::test {
 
 /// A converter that resamples by dropping or repeating frames of channel 0, or fails as scripted.
 class AudioConverterDouble final : public AudioConverter {
-public:
+  public:
     struct Script {
         ConverterOutputStatus status = ConverterOutputStatus::haveData;
         std::optional<QString> error;
@@ -22,7 +21,8 @@ public:
     };
     explicit AudioConverterDouble(std::shared_ptr<Script> script) : m_script(std::move(script)) {}
 
-    ConverterOutputStatus convert(PcmBuffer &output, const InputBlock &input, std::optional<QString> &error) override
+    ConverterOutputStatus convert(PcmBuffer &output, const InputBlock &input,
+                                  std::optional<QString> &error) override
     {
         ++calls;
         ConverterInputStatus status{};
@@ -35,8 +35,10 @@ public:
                 output.frameCapacity - output.frameLength,
                 static_cast<std::int64_t>(std::ceil(static_cast<double>(buffer->frameLength) * ratio)));
             for (std::int64_t i = 0; i < frames; ++i) {
-                const auto from = std::min<std::int64_t>(buffer->frameLength - 1, static_cast<std::int64_t>(i / ratio));
-                output.samples[static_cast<std::size_t>(output.frameLength + i)] = buffer->floatData[from * buffer->stride()];
+                const auto from =
+                    std::min<std::int64_t>(buffer->frameLength - 1, static_cast<std::int64_t>(i / ratio));
+                output.samples[static_cast<std::size_t>(output.frameLength + i)] =
+                    buffer->floatData[from * buffer->stride()];
             }
             output.frameLength += frames;
         }
@@ -51,18 +53,19 @@ public:
     int pullsAfterData = 0;
     ConverterInputStatus lastInputStatus = ConverterInputStatus::haveData;
 
-private:
+  private:
     std::shared_ptr<Script> m_script;
 };
 
 /// A scriptable audio engine: the test delivers buffers to the installed tap by hand.
 class AudioEngineDouble final : public AudioEngine {
-public:
+  public:
     MicrophoneAuthorization status = MicrophoneAuthorization::authorized;
     bool accessAnswer = true;
     AudioFormat format{48000, 1};
     bool converterAvailable = true;
-    std::shared_ptr<AudioConverterDouble::Script> converterScript = std::make_shared<AudioConverterDouble::Script>();
+    std::shared_ptr<AudioConverterDouble::Script> converterScript =
+        std::make_shared<AudioConverterDouble::Script>();
     std::optional<QString> startError;
     QStringList calls;
     bool running = false;
@@ -124,7 +127,7 @@ public:
             m_tap(buffer);
     }
 
-private:
+  private:
     TapBlock m_tap;
 };
 

@@ -1,16 +1,13 @@
 #pragma once
 
+#include "OnWorkerThread.h"
 #include "PlatformError.h"
 #include "ResultChannel.h"
 #include "SpeechService.h"
 
-#include "OnWorkerThread.h"
-
 #include <QStringList>
-
 #include <atomic>
 #include <functional>
-
 #include <memory>
 #include <optional>
 #include <vector>
@@ -19,25 +16,25 @@ namespace talvex::test {
 
 /// A transcriber whose results the test pushes (or the analyzer double pushes at finalize).
 class TranscriberDouble final : public Transcriber {
-public:
+  public:
     explicit TranscriberDouble(QString locale) : m_locale(std::move(locale)) {}
     QString locale() const override { return m_locale; }
     QCoro::Task<std::optional<SpeechResult>> nextResult() override { return channel->next(); }
 
     const std::shared_ptr<ResultChannel> channel = ResultChannel::create();
 
-private:
+  private:
     QString m_locale;
 };
 
 /// An analyzer that consumes its input on a worker thread and records what happened.
 class AnalyzerDouble final : public Analyzer {
-public:
+  public:
     explicit AnalyzerDouble(std::shared_ptr<TranscriberDouble> module) : m_module(std::move(module)) {}
 
     std::optional<QString> contextError;
     std::optional<QString> finalizeError;
-    bool stalled = false;                   ///< never reads the input, like a recogniser that fell behind
+    bool stalled = false; ///< never reads the input, like a recogniser that fell behind
     std::vector<SpeechResult> resultsAtFinalize; ///< pushed before the results end
     QStringList calls;
     QStringList context;
@@ -95,13 +92,13 @@ public:
         co_return;
     }
 
-private:
+  private:
     std::shared_ptr<TranscriberDouble> m_module;
 };
 
 /// A speech service with scripted availability, locales and model state; records calls.
 class SpeechServiceDouble final : public SpeechService {
-public:
+  public:
     bool available = true;
     QStringList locales{QStringLiteral("en-US")};
     AssetStatus status = AssetStatus::supported;
@@ -135,7 +132,8 @@ public:
         calls << "assetStatus";
         co_return status;
     }
-    QCoro::Task<std::unique_ptr<AssetInstallationRequest>> assetInstallationRequest(std::shared_ptr<Transcriber>) override
+    QCoro::Task<std::unique_ptr<AssetInstallationRequest>>
+    assetInstallationRequest(std::shared_ptr<Transcriber>) override
     {
         calls << "assetInstallationRequest";
         std::unique_ptr<AssetInstallationRequest> request;
@@ -143,7 +141,8 @@ public:
             request = std::make_unique<Request>(*this);
         co_return request;
     }
-    QCoro::Task<std::optional<AudioFormat>> bestAvailableAudioFormat(std::shared_ptr<Transcriber>, AudioFormat) override
+    QCoro::Task<std::optional<AudioFormat>> bestAvailableAudioFormat(std::shared_ptr<Transcriber>,
+                                                                     AudioFormat) override
     {
         calls << "bestAvailableAudioFormat";
         co_return analyzerFormat;
@@ -157,9 +156,9 @@ public:
         return lastAnalyzer;
     }
 
-private:
+  private:
     class Request final : public AssetInstallationRequest {
-    public:
+      public:
         explicit Request(SpeechServiceDouble &service) : m_service(service) {}
         QCoro::Task<> downloadAndInstall() override
         {
@@ -170,7 +169,7 @@ private:
             co_return;
         }
 
-    private:
+      private:
         SpeechServiceDouble &m_service;
     };
 };

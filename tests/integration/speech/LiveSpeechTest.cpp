@@ -3,30 +3,25 @@
 #include "PulseAudioEngine.h"
 #include "SphinxSpeechService.h"
 #include "WordErrorRate.h"
-
 #include "platform/PlatformError.h"
 #include "platform/SteadyClock.h"
 #include "speech/LiveDictation.h"
 #include "speech/LocalModels.h"
 #include "speech/TalvexError.h"
 
+#include <QCoro/QCoroProcess>
+#include <QCoro/QCoroTask>
 #include <QDir>
 #include <QEventLoop>
 #include <QProcess>
 #include <QTimer>
-
-#include <QCoro/QCoroProcess>
-#include <QCoro/QCoroTask>
-
-#include <gtest/gtest.h>
-
 #include <atomic>
+#include <gtest/gtest.h>
 
 namespace talvex::test {
 namespace {
 
-template<typename T>
-T awaitTask(QCoro::Task<T> task)
+template <typename T> T awaitTask(QCoro::Task<T> task)
 {
     QEventLoop loop;
     bool done = false;
@@ -53,13 +48,17 @@ T awaitTask(QCoro::Task<T> task)
         return std::move(*value);
 }
 
-QString tempPath(const QString &name) { return QDir(qEnvironmentVariable("TALVEX_TEST_TMP")).filePath(name); }
+QString tempPath(const QString &name)
+{
+    return QDir(qEnvironmentVariable("TALVEX_TEST_TMP")).filePath(name);
+}
 
 bool run(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.start(program, arguments);
-    return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
 }
 
 QString capture(const QString &program, const QStringList &arguments)
@@ -71,7 +70,13 @@ QString capture(const QString &program, const QStringList &arguments)
 }
 
 // Capture streams of this client still open on the sound server.
-int openCaptureStreams() { return int(capture("pactl", {"list", "short", "source-outputs"}).trimmed().split('\n', Qt::SkipEmptyParts).size()); }
+int openCaptureStreams()
+{
+    return int(capture("pactl", {"list", "short", "source-outputs"})
+                   .trimmed()
+                   .split('\n', Qt::SkipEmptyParts)
+                   .size());
+}
 
 std::optional<TalvexError> talvexErrorOf(const std::function<void()> &action)
 {
@@ -84,11 +89,12 @@ std::optional<TalvexError> talvexErrorOf(const std::function<void()> &action)
 }
 
 class LiveSpeechTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite()
     {
         s_speech = new SphinxSpeechService;
-        s_locale = new QString(awaitTask(LocalModels::prepareSpeech(*s_speech, QStringLiteral("en_US.UTF-8"))));
+        s_locale =
+            new QString(awaitTask(LocalModels::prepareSpeech(*s_speech, QStringLiteral("en_US.UTF-8"))));
     }
     static void TearDownTestSuite()
     {
@@ -111,9 +117,9 @@ QString *LiveSpeechTest::s_locale = nullptr;
 
 TEST_F(LiveSpeechTest, SpokenSentencesComeBackAsPartialsThenAnAccurateTranscript)
 {
-    const QString reference = QStringLiteral(
-        "The weather is nice today. I will send the report to my manager tomorrow morning. "
-        "Please call me when you get home.");
+    const QString reference =
+        QStringLiteral("The weather is nice today. I will send the report to my manager tomorrow morning. "
+                       "Please call me when you get home.");
     const QString speech = tempPath("sentences.wav");
     ASSERT_TRUE(run("flite", {"-voice", "kal16", "-t", reference, "-o", speech}));
 
@@ -141,7 +147,7 @@ TEST_F(LiveSpeechTest, SpokenSentencesComeBackAsPartialsThenAnAccurateTranscript
         QProcess player;
         player.start("paplay", {"--device=" + qEnvironmentVariable("TALVEX_TEST_SINK"), speech});
         co_await qCoro(player).waitForFinished(120000);
-        co_return player.exitStatus() == QProcess::NormalExit && player.exitCode() == 0;
+        co_return player.exitStatus() == QProcess::NormalExit &&player.exitCode() == 0;
     }()));
     playing = false;
 

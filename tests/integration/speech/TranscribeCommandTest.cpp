@@ -1,8 +1,8 @@
 // talvex transcribe end to end with the real recogniser: files in, transcripts and problem lines out.
-#include "SphinxSpeechService.h"
 #include "TranscribeCommand.h"
-#include "WordErrorRate.h"
 
+#include "SphinxSpeechService.h"
+#include "WordErrorRate.h"
 #include "speech/TalvexError.h"
 #include "store/Library.h"
 
@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 namespace talvex::test {
@@ -25,7 +24,7 @@ struct Outcome {
 };
 
 class TranscribeCommandTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { s_speech = new SphinxSpeechService; }
     static void TearDownTestSuite() { delete s_speech; }
 
@@ -38,8 +37,8 @@ protected:
         Outcome outcome;
         QEventLoop loop;
         auto runner = [&]() -> QCoro::Task<> {
-            outcome.exitCode = co_await TranscribeCommand::run(std::get<TranscribeCommand::Options>(parsed), *s_speech,
-                                                              nullptr, out, err);
+            outcome.exitCode = co_await TranscribeCommand::run(std::get<TranscribeCommand::Options>(parsed),
+                                                               *s_speech, nullptr, out, err);
             loop.quit();
         };
         auto running = runner();
@@ -125,9 +124,13 @@ TEST_F(TranscribeCommandTest, LibraryAppliesItsVocabularyAndReplacements)
 
 TEST_F(TranscribeCommandTest, BadFilesGiveOneLineEachAndTheRestStillRuns)
 {
-    QByteArray silence("RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x80\x3e\0\0\0\x7d\0\0\x02\0\x10\0data", 40);
+    QByteArray silence("RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x80\x3e\0\0\0\x7d\0\0\x02\0\x10\0data",
+                       40);
     const QByteArray samples(16000 * 2, '\0'); // one second of silence
-    silence.append(char(samples.size() & 0xFF)).append(char(samples.size() >> 8 & 0xFF)).append(2, '\0').append(samples);
+    silence.append(char(samples.size() & 0xFF))
+        .append(char(samples.size() >> 8 & 0xFF))
+        .append(2, '\0')
+        .append(samples);
     QByteArray shortClip = silence.left(44);
     shortClip[40] = char(0x40); // 0x640 bytes: 0.05 s, less than a dictation's minimum
     shortClip[41] = char(0x06);
@@ -139,13 +142,14 @@ TEST_F(TranscribeCommandTest, BadFilesGiveOneLineEachAndTheRestStillRuns)
         ASSERT_TRUE(cards.open(QIODevice::ReadOnly));
         truncated = cards.read(20000);
     }
-    const auto outcome = transcribe({write("text.wav", "just some text\n"), write("empty.wav", {}),
-                                     write("cut.wav", truncated), testData + "/cards/002.wav",
-                                     write("silence.wav", silence), write("short.wav", shortClip),
-                                     m_dir.filePath("missing.wav")});
+    const auto outcome =
+        transcribe({write("text.wav", "just some text\n"), write("empty.wav", {}),
+                    write("cut.wav", truncated), testData + "/cards/002.wav", write("silence.wav", silence),
+                    write("short.wav", shortClip), m_dir.filePath("missing.wav")});
     EXPECT_EQ(outcome.exitCode, TranscribeCommand::fileFailed);
     ASSERT_EQ(outcome.out.size(), 1);
-    EXPECT_TRUE(outcome.out[0].endsWith("queen of clubs")) << outcome.out[0].toStdString(); // "four" is heard as "for"
+    EXPECT_TRUE(outcome.out[0].endsWith("queen of clubs"))
+        << outcome.out[0].toStdString(); // "four" is heard as "for"
     ASSERT_EQ(outcome.err.size(), 6);
     EXPECT_TRUE(outcome.err[0].endsWith("text.wav: is not a WAV audio file."));
     EXPECT_TRUE(outcome.err[1].endsWith("empty.wav: is empty."));

@@ -3,7 +3,6 @@
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
-
 #include <algorithm>
 #include <vector>
 
@@ -22,7 +21,8 @@ inline double wordErrorRate(const QString &reference, const QString &hypothesis)
     for (qsizetype i = 1; i <= ref.size(); ++i) {
         current[0] = int(i);
         for (qsizetype j = 1; j <= hyp.size(); ++j)
-            current[j] = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + (ref[i - 1] == hyp[j - 1] ? 0 : 1)});
+            current[j] = std::min(
+                {previous[j] + 1, current[j - 1] + 1, previous[j - 1] + (ref[i - 1] == hyp[j - 1] ? 0 : 1)});
         std::swap(previous, current);
     }
     return ref.isEmpty() ? (hyp.isEmpty() ? 0.0 : 1.0) : double(previous[hyp.size()]) / double(ref.size());

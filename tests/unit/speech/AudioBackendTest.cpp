@@ -2,12 +2,10 @@
 #include "SoxrConverter.h"
 #include "WavFile.h"
 
-#include <gtest/gtest.h>
-
 #include <QByteArray>
-
 #include <cmath>
 #include <cstring>
+#include <gtest/gtest.h>
 
 using namespace talvex;
 
@@ -114,8 +112,10 @@ TEST(WavFileTest, BadFilesSayWhatIsWrong)
     EXPECT_EQ(problemOf(WavFile::decode(wav(1, 1, 16000, 16, int16Samples({1, 2}), 4000))),
               "is truncated (4 of 4000 bytes of audio present).");
     EXPECT_EQ(problemOf(WavFile::decode(wav(1, 1, 16000, 16, {}))), "contains no audio.");
-    EXPECT_TRUE(problemOf(WavFile::decode(wav(2, 1, 16000, 4, QByteArray(8, 'x')))).contains("not supported"));
-    EXPECT_EQ(problemOf(WavFile::decode(wav(1, 0, 16000, 16, QByteArray(8, 'x')))), "has an invalid audio format header.");
+    EXPECT_TRUE(
+        problemOf(WavFile::decode(wav(2, 1, 16000, 4, QByteArray(8, 'x')))).contains("not supported"));
+    EXPECT_EQ(problemOf(WavFile::decode(wav(1, 0, 16000, 16, QByteArray(8, 'x')))),
+              "has an invalid audio format header.");
     QByteArray cut = wav(1, 1, 16000, 16, int16Samples({1, 2}));
     cut.truncate(40); // inside the format chunk
     EXPECT_TRUE(problemOf(WavFile::decode(cut)).startsWith("is truncated"));

@@ -1,11 +1,10 @@
 #include "speech/AudioTap.h"
-#include "speech/TalvexError.h"
 
 #include "AudioEngineDouble.h"
 #include "PlatformError.h"
+#include "speech/TalvexError.h"
 
 #include <gtest/gtest.h>
-
 #include <vector>
 
 using namespace talvex;

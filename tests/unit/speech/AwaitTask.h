@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QEventLoop>
-
 #include <QCoro/QCoroTask>
-
+#include <QEventLoop>
 #include <exception>
 #include <optional>
 #include <type_traits>
@@ -11,8 +9,7 @@
 namespace talvex::test {
 
 // QCoro::waitFor never returns when the task throws, so tests wait through this, which rethrows.
-template<typename T>
-T awaitTask(QCoro::Task<T> task)
+template <typename T> T awaitTask(QCoro::Task<T> task)
 {
     QEventLoop loop;
     bool done = false;

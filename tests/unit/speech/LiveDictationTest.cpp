@@ -1,16 +1,14 @@
 #include "speech/LiveDictation.h"
-#include "speech/TalvexError.h"
 
 #include "AudioEngineDouble.h"
+#include "AwaitTask.h"
 #include "CancellationError.h"
 #include "ManualClock.h"
 #include "PlatformError.h"
 #include "SpeechServiceDouble.h"
-
-#include "AwaitTask.h"
+#include "speech/TalvexError.h"
 
 #include <QCoro/QCoroTask>
-
 #include <gtest/gtest.h>
 
 using namespace talvex;
@@ -40,8 +38,7 @@ struct SessionRig {
             [this](const WaveformFrame &) { ++frames; }, cancel));
     }
 
-    template<typename F>
-    std::optional<TalvexError> talvexFailure(F &&action)
+    template <typename F> std::optional<TalvexError> talvexFailure(F &&action)
     {
         try {
             action();
@@ -102,7 +99,8 @@ TEST(LiveDictationTest, FinishTooEarlyFailsWithEmptyAudioAndStopsEverything)
     SessionRig rig;
     rig.start();
     rig.clock.advance(0.15); // not more than 0.2 s
-    EXPECT_EQ(rig.talvexFailure([&] { talvex::test::awaitTask(rig.live->finish()); }), TalvexError::emptyAudio);
+    EXPECT_EQ(rig.talvexFailure([&] { talvex::test::awaitTask(rig.live->finish()); }),
+              TalvexError::emptyAudio);
     EXPECT_FALSE(rig.engine->running);
     EXPECT_FALSE(rig.engine->hasTap());
     EXPECT_TRUE(rig.speech.lastAnalyzer->calls.contains("cancelAndFinishNow"));
@@ -122,7 +120,8 @@ TEST(LiveDictationTest, FailedStartsLeaveWhatTheyBuiltForCancel)
         }
         EXPECT_TRUE(rig.live->hasTap()); // left for cancel to remove
         rig.clock.advance(1.0);
-        EXPECT_EQ(rig.talvexFailure([&] { talvex::test::awaitTask(rig.live->finish()); }), TalvexError::emptyAudio);
+        EXPECT_EQ(rig.talvexFailure([&] { talvex::test::awaitTask(rig.live->finish()); }),
+                  TalvexError::emptyAudio);
         EXPECT_FALSE(rig.engine->hasTap());
     }
     { // no usable source
@@ -150,7 +149,9 @@ TEST(LiveDictationTest, FailedStartsLeaveWhatTheyBuiltForCancel)
     }
     { // the hints cannot be applied
         SessionRig rig;
-        rig.speech.configureAnalyzer = [](test::AnalyzerDouble &a) { a.contextError = QStringLiteral("bad hints"); };
+        rig.speech.configureAnalyzer = [](test::AnalyzerDouble &a) {
+            a.contextError = QStringLiteral("bad hints");
+        };
         EXPECT_THROW(rig.start({"word"}), PlatformError);
         EXPECT_FALSE(rig.engine->calls.contains("makeConverter"));
     }
@@ -181,7 +182,8 @@ TEST(LiveDictationTest, OverrunSurfacesFromFinishAfterCancelling)
     for (int i = 0; i < 130; ++i)
         rig.engine->deliver(2048);
     rig.clock.advance(5.0);
-    EXPECT_EQ(rig.talvexFailure([&] { talvex::test::awaitTask(rig.live->finish()); }), TalvexError::audioOverrun);
+    EXPECT_EQ(rig.talvexFailure([&] { talvex::test::awaitTask(rig.live->finish()); }),
+              TalvexError::audioOverrun);
     EXPECT_EQ(rig.speech.lastAnalyzer->calls.last(), "cancelAndFinishNow");
     EXPECT_FALSE(rig.speech.lastAnalyzer->calls.contains("finalize"));
     EXPECT_FALSE(rig.engine->running);
@@ -191,7 +193,9 @@ TEST(LiveDictationTest, OverrunSurfacesFromFinishAfterCancelling)
 TEST(LiveDictationTest, FinalizeFailureCancelsAndPassesTheErrorOn)
 {
     SessionRig rig;
-    rig.speech.configureAnalyzer = [](test::AnalyzerDouble &a) { a.finalizeError = QStringLiteral("decoder failed"); };
+    rig.speech.configureAnalyzer = [](test::AnalyzerDouble &a) {
+        a.finalizeError = QStringLiteral("decoder failed");
+    };
     rig.start();
     rig.clock.advance(1.0);
     EXPECT_THROW(talvex::test::awaitTask(rig.live->finish()), PlatformError);
@@ -204,7 +208,8 @@ TEST(LiveDictationTest, CancelOnAFreshSessionOnlyStopsTheEngine)
     talvex::test::awaitTask(rig.live->cancel());
     EXPECT_EQ(rig.engine->calls, QStringList{"stop"});
     rig.clock.advance(1.0);
-    EXPECT_EQ(rig.talvexFailure([&] { talvex::test::awaitTask(rig.live->finish()); }), TalvexError::emptyAudio);
+    EXPECT_EQ(rig.talvexFailure([&] { talvex::test::awaitTask(rig.live->finish()); }),
+              TalvexError::emptyAudio);
 }
 
 TEST(LiveDictationTest, MicrophoneRequestAsksOnlyWhenUndecided)

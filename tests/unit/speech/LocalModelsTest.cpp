@@ -1,13 +1,11 @@
 #include "speech/LocalModels.h"
-#include "speech/TalvexError.h"
-
-#include "PlatformError.h"
-#include "SpeechServiceDouble.h"
 
 #include "AwaitTask.h"
+#include "PlatformError.h"
+#include "SpeechServiceDouble.h"
+#include "speech/TalvexError.h"
 
 #include <QCoro/QCoroTask>
-
 #include <gtest/gtest.h>
 
 using namespace talvex;
@@ -17,8 +15,7 @@ using talvex::test::TranscriberDouble;
 
 namespace {
 
-template<typename T>
-std::optional<TalvexError> talvexFailure(QCoro::Task<T> task)
+template <typename T> std::optional<TalvexError> talvexFailure(QCoro::Task<T> task)
 {
     try {
         talvex::test::awaitTask(std::move(task));
@@ -57,7 +54,8 @@ TEST(LocalModelsJoinTest, SpaceOnlyWhereTheSeamNeedsOne)
     EXPECT_EQ(join("Hello", "\nworld"), "Hello\nworld");
     EXPECT_EQ(join("", "world"), "world");
     EXPECT_EQ(join("Hello", ""), "Hello");
-    for (const char16_t *mark : {u",", u".", u"!", u"?", u";", u":", u"\u3002", u"\uFF01", u"\uFF1F", u"\u3001"})
+    for (const char16_t *mark :
+         {u",", u".", u"!", u"?", u";", u":", u"\u3002", u"\uFF01", u"\uFF1F", u"\u3001"})
         EXPECT_EQ(join("a", QString::fromUtf16(mark) + "b"), "a" + QString::fromUtf16(mark) + "b");
     EXPECT_EQ(join(QString::fromUtf8("你好"), QString::fromUtf8("。")), QString::fromUtf8("你好。"));
     EXPECT_EQ(join("Hello", "-world"), "Hello -world");

@@ -1,8 +1,7 @@
 #include "speech/MicrophoneWaveform.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 #include <vector>
 
@@ -72,7 +71,7 @@ TEST(MicrophoneWaveformTest, LargeAppendGivesOneFrameAndResetsTheCount)
 {
     MicrophoneWaveform waveform(100); // one sample per column
     std::vector<float> samples(7, 0.25f);
-    ASSERT_TRUE(waveform.append(samples.data(), 7, 1, 0.0)); // 7 columns: one frame, count reset
+    ASSERT_TRUE(waveform.append(samples.data(), 7, 1, 0.0));  // 7 columns: one frame, count reset
     EXPECT_FALSE(waveform.append(samples.data(), 2, 1, 0.0)); // 2 more: not 3 since the reset
     EXPECT_TRUE(waveform.append(samples.data(), 1, 1, 0.0));
 }
@@ -120,8 +119,8 @@ TEST(MicrophoneWaveformTest, ColumnSpansBuffersAndEmptyAppendOnlySetsTime)
     EXPECT_FALSE(waveform.append(low.data(), 1000, 1, 8.0));
     auto frame = waveform.append(high.data(), 1016, 1, 9.0);
     ASSERT_TRUE(frame);
-    EXPECT_EQ(frame->peaks[113], (WaveformPeak{-0.2f, 0.0f}));   // 672 low samples
-    EXPECT_EQ(frame->peaks[114], (WaveformPeak{-0.2f, 0.9f}));   // 328 low + 344 high
+    EXPECT_EQ(frame->peaks[113], (WaveformPeak{-0.2f, 0.0f})); // 672 low samples
+    EXPECT_EQ(frame->peaks[114], (WaveformPeak{-0.2f, 0.9f})); // 328 low + 344 high
     EXPECT_EQ(frame->peaks[115], (WaveformPeak{0.0f, 0.9f}));
     EXPECT_DOUBLE_EQ(*frame->newestTime, 7.035);
 }

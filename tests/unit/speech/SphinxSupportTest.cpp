@@ -1,13 +1,11 @@
 // The pure parts of the recogniser backend: locale equivalence, pronunciations, model files.
+#include "AwaitTask.h"
 #include "FlitePronouncer.h"
 #include "LocaleMatch.h"
+#include "PlatformError.h"
 #include "SphinxSpeechService.h"
 
-#include "AwaitTask.h"
-#include "PlatformError.h"
-
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 using namespace talvex;
@@ -35,7 +33,8 @@ TEST(FlitePronouncerTest, GivesModelPhonesForKnownAndInventedWords)
     ASSERT_TRUE(invented);
     EXPECT_TRUE(invented->startsWith("T AE L V")) << invented->toStdString();
     for (const auto &phone : invented->split(' '))
-        EXPECT_TRUE(phone.size() <= 2 && phone == phone.toUpper() && !phone.back().isDigit()) << phone.toStdString();
+        EXPECT_TRUE(phone.size() <= 2 && phone == phone.toUpper() && !phone.back().isDigit())
+            << phone.toStdString();
     EXPECT_FALSE(FlitePronouncer::pronounce("R2D2"));
     EXPECT_FALSE(FlitePronouncer::pronounce(""));
     EXPECT_FALSE(FlitePronouncer::pronounce(QString::fromUtf8("naïve")));
@@ -63,5 +62,6 @@ TEST(SphinxSpeechServiceTest, MissingModelNamesThePackageToInstall)
     EXPECT_EQ(talvex::test::awaitTask(service.supportedLocale("fr-FR")), std::nullopt);
     // An analyzer without a model fails when asked to run, with the same sentence.
     auto analyzer = service.makeAnalyzer(module);
-    EXPECT_THROW(talvex::test::awaitTask(analyzer->start(std::make_shared<AnalyzerInputStream>(4))), PlatformError);
+    EXPECT_THROW(talvex::test::awaitTask(analyzer->start(std::make_shared<AnalyzerInputStream>(4))),
+                 PlatformError);
 }

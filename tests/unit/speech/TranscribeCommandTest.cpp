@@ -17,8 +17,9 @@ QString problemOf(const QStringList &arguments)
 
 TEST(TranscribeCommandTest, ParsesOptionsAndFiles)
 {
-    auto parsed = TranscribeCommand::parse({"--partials", "a.wav", "--locale", "en_GB", "--vocabulary", "words.txt",
-                                            "--library", "Library.json", "--realtime", "--", "--odd.wav"});
+    auto parsed =
+        TranscribeCommand::parse({"--partials", "a.wav", "--locale", "en_GB", "--vocabulary", "words.txt",
+                                  "--library", "Library.json", "--realtime", "--", "--odd.wav"});
     ASSERT_TRUE(std::holds_alternative<TranscribeCommand::Options>(parsed));
     const auto &options = std::get<TranscribeCommand::Options>(parsed);
     EXPECT_EQ(options.files, (QStringList{"a.wav", "--odd.wav"}));

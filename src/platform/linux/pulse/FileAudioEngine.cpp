@@ -1,7 +1,6 @@
 #include "FileAudioEngine.h"
 
 #include "SoxrConverter.h"
-
 #include "platform/OnWorkerThread.h"
 #include "platform/SteadyClock.h"
 
@@ -16,13 +15,24 @@ constexpr std::size_t backlogLimit = 32;
 
 } // namespace
 
-FileAudioEngine::FileAudioEngine(WavAudio audio, Pace pace) : m_audio(std::move(audio)), m_pace(pace) {}
+FileAudioEngine::FileAudioEngine(WavAudio audio, Pace pace) : m_audio(std::move(audio)), m_pace(pace)
+{
+}
 
-FileAudioEngine::~FileAudioEngine() { stop(); }
+FileAudioEngine::~FileAudioEngine()
+{
+    stop();
+}
 
-QCoro::Task<bool> FileAudioEngine::requestAccess() { co_return true; }
+QCoro::Task<bool> FileAudioEngine::requestAccess()
+{
+    co_return true;
+}
 
-QCoro::Task<AudioFormat> FileAudioEngine::inputFormat() { co_return m_audio.format; }
+QCoro::Task<AudioFormat> FileAudioEngine::inputFormat()
+{
+    co_return m_audio.format;
+}
 
 std::unique_ptr<AudioConverter> FileAudioEngine::makeConverter(const AudioFormat &from, const AudioFormat &to)
 {
@@ -86,7 +96,8 @@ void FileAudioEngine::play()
         const double startSeconds = static_cast<double>(position) / rate;
         if (m_pace == Pace::realTime) {
             // A buffer exists only once all its frames have been "captured".
-            const auto due = wallStart + std::chrono::duration<double>(startSeconds + static_cast<double>(frames) / rate);
+            const auto due =
+                wallStart + std::chrono::duration<double>(startSeconds + static_cast<double>(frames) / rate);
             if (m_changed.wait_until(lock, due, [this] { return m_stopping; }))
                 break;
         } else {
@@ -98,10 +109,12 @@ void FileAudioEngine::play()
             if (m_stopping)
                 break;
         }
-        const double hostTime = m_pace == Pace::realTime ? SteadyClock::monotonicSeconds() - static_cast<double>(frames) / rate
-                                                         : m_startTime + startSeconds;
+        const double hostTime = m_pace == Pace::realTime
+                                    ? SteadyClock::monotonicSeconds() - static_cast<double>(frames) / rate
+                                    : m_startTime + startSeconds;
         if (m_tap)
-            m_tap(AudioBuffer{m_audio.format, frames, m_audio.samples.data() + position * channels, hostTime});
+            m_tap(
+                AudioBuffer{m_audio.format, frames, m_audio.samples.data() + position * channels, hostTime});
         position += frames;
         m_framesPlayed = position;
     }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "WavFile.h"
-
 #include "platform/AudioEngine.h"
 #include "platform/Clock.h"
 
@@ -16,7 +15,7 @@ namespace talvex {
 /// either at real-time pace or as fast as the recogniser consumes them. For tests and the transcribe
 /// command.
 class FileAudioEngine final : public AudioEngine {
-public:
+  public:
     enum class Pace { realTime, asFastAsConsumed };
 
     FileAudioEngine(WavAudio audio, Pace pace);
@@ -42,14 +41,14 @@ public:
     /// Lets the minimum-duration rule judge the recording's length when playing faster than real time.
     Clock &playbackClock() { return m_clock; }
 
-private:
+  private:
     class PlaybackClock final : public Clock {
-    public:
+      public:
         explicit PlaybackClock(const FileAudioEngine &engine) : m_engine(engine) {}
         double now() const override;
         QCoro::Task<bool> sleep(double seconds, CancellationToken token = {}) override;
 
-    private:
+      private:
         const FileAudioEngine &m_engine;
     };
 

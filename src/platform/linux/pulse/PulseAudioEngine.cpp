@@ -1,16 +1,14 @@
 #include "PulseAudioEngine.h"
 
 #include "SoxrConverter.h"
-
 #include "platform/Logging.h"
 #include "platform/OnWorkerThread.h"
 #include "platform/PlatformError.h"
 #include "platform/SteadyClock.h"
 
-#include <pulse/pulseaudio.h>
-
 #include <chrono>
 #include <cstring>
+#include <pulse/pulseaudio.h>
 
 namespace talvex {
 
@@ -41,29 +39,33 @@ constexpr auto serverTimeout = std::chrono::seconds(3);
 
 // Holds the mainloop lock for a scope; the wait helpers below need it held.
 class LoopLock {
-public:
+  public:
     explicit LoopLock(pa_threaded_mainloop *loop) : m_loop(loop) { pa_threaded_mainloop_lock(m_loop); }
     ~LoopLock() { pa_threaded_mainloop_unlock(m_loop); }
     LoopLock(const LoopLock &) = delete;
     LoopLock &operator=(const LoopLock &) = delete;
 
-private:
+  private:
     pa_threaded_mainloop *m_loop;
 };
 
-void signalLoop(void *loop) { pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop *>(loop), 0); }
+void signalLoop(void *loop)
+{
+    pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop *>(loop), 0);
+}
 
 // Waits (lock held) until `done` holds or the timeout passes. The state callbacks signal the loop;
 // a one-shot timer on the loop signals it at the deadline, since the wait itself has no timeout.
-template<typename Done>
-bool waitFor(pa_threaded_mainloop *loop, Done done)
+template <typename Done> bool waitFor(pa_threaded_mainloop *loop, Done done)
 {
     const auto deadline = std::chrono::steady_clock::now() + serverTimeout;
     pa_mainloop_api *api = pa_threaded_mainloop_get_api(loop);
     timeval when{};
-    pa_timeval_add(pa_gettimeofday(&when), std::chrono::duration_cast<std::chrono::microseconds>(serverTimeout).count());
+    pa_timeval_add(pa_gettimeofday(&when),
+                   std::chrono::duration_cast<std::chrono::microseconds>(serverTimeout).count());
     pa_time_event *timer = api->time_new(
-        api, &when, [](pa_mainloop_api *, pa_time_event *, const timeval *, void *l) { signalLoop(l); }, loop);
+        api, &when, [](pa_mainloop_api *, pa_time_event *, const timeval *, void *l) { signalLoop(l); },
+        loop);
     bool settled = true;
     while (!done()) {
         if (std::chrono::steady_clock::now() > deadline) {
@@ -87,7 +89,9 @@ struct SourceLookup {
 
 } // namespace
 
-PulseAudioEngine::PulseAudioEngine(QString source) : m_sourceRequest(std::move(source)) {}
+PulseAudioEngine::PulseAudioEngine(QString source) : m_sourceRequest(std::move(source))
+{
+}
 
 PulseAudioEngine::~PulseAudioEngine()
 {
@@ -148,8 +152,9 @@ PulseAudioEngine::Probe PulseAudioEngine::probeBlocking()
     LoopLock lock(m_loop.get());
     if (!connectLocked(probe.error)) {
         const int code = m_context ? pa_context_errno(m_context.get()) : PA_ERR_CONNECTIONREFUSED;
-        probe.authorization = (code == PA_ERR_ACCESS || code == PA_ERR_AUTHKEY) ? MicrophoneAuthorization::denied
-                                                                                : MicrophoneAuthorization::restricted;
+        probe.authorization = (code == PA_ERR_ACCESS || code == PA_ERR_AUTHKEY)
+                                  ? MicrophoneAuthorization::denied
+                                  : MicrophoneAuthorization::restricted;
         return probe;
     }
 
@@ -208,7 +213,10 @@ PulseAudioEngine::Probe PulseAudioEngine::probeBlocking()
     return probe;
 }
 
-MicrophoneAuthorization PulseAudioEngine::authorizationStatus() { return probeBlocking().authorization; }
+MicrophoneAuthorization PulseAudioEngine::authorizationStatus()
+{
+    return probeBlocking().authorization;
+}
 
 QCoro::Task<bool> PulseAudioEngine::requestAccess()
 {
@@ -231,7 +239,8 @@ QCoro::Task<AudioFormat> PulseAudioEngine::inputFormat()
     co_return m_format;
 }
 
-std::unique_ptr<AudioConverter> PulseAudioEngine::makeConverter(const AudioFormat &from, const AudioFormat &to)
+std::unique_ptr<AudioConverter> PulseAudioEngine::makeConverter(const AudioFormat &from,
+                                                                const AudioFormat &to)
 {
     return SoxrConverter::create(from, to);
 }
@@ -275,7 +284,8 @@ void PulseAudioEngine::startBlocking()
     if (!(m_format.sampleRate > 0) || m_format.channelCount <= 0) {
         const Probe probe = probeBlocking();
         if (probe.authorization != MicrophoneAuthorization::authorized)
-            throw PlatformError(probe.error.isEmpty() ? QStringLiteral("No audio server is running.") : probe.error);
+            throw PlatformError(probe.error.isEmpty() ? QStringLiteral("No audio server is running.")
+                                                      : probe.error);
         m_format = probe.format;
         m_sourceName = probe.sourceName;
     }
@@ -297,16 +307,17 @@ void PulseAudioEngine::startBlocking()
     pa_stream_set_state_callback(
         m_stream.get(), [](pa_stream *, void *loop) { signalLoop(loop); }, m_loop.get());
     pa_stream_set_read_callback(
-        m_stream.get(), [](pa_stream *, std::size_t, void *self) { static_cast<PulseAudioEngine *>(self)->onRead(); },
-        this);
+        m_stream.get(),
+        [](pa_stream *, std::size_t, void *self) { static_cast<PulseAudioEngine *>(self)->onRead(); }, this);
 
     pa_buffer_attr attributes{};
     attributes.maxlength = static_cast<std::uint32_t>(-1);
     attributes.fragsize = static_cast<std::uint32_t>(m_bufferFrames * m_format.channelCount * sizeof(float));
     const QByteArray source = m_sourceName.toUtf8();
-    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING |
-                                                      PA_STREAM_AUTO_TIMING_UPDATE);
-    if (pa_stream_connect_record(m_stream.get(), source.isEmpty() ? nullptr : source.constData(), &attributes, flags) < 0)
+    const auto flags = static_cast<pa_stream_flags_t>(
+        PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+    if (pa_stream_connect_record(m_stream.get(), source.isEmpty() ? nullptr : source.constData(), &attributes,
+                                 flags) < 0)
         throw PlatformError(QString::fromUtf8(pa_strerror(pa_context_errno(m_context.get()))));
     const bool settled = waitFor(m_loop.get(), [this] {
         const auto state = pa_stream_get_state(m_stream.get());
@@ -342,13 +353,15 @@ void PulseAudioEngine::onRead()
             float *target = m_pending.data() + m_pendingFrames * m_format.channelCount;
             const auto count = static_cast<std::size_t>(take * m_format.channelCount);
             if (data) // a hole in the stream reads as silence
-                std::memcpy(target, static_cast<const float *>(data) + offset * m_format.channelCount, count * sizeof(float));
+                std::memcpy(target, static_cast<const float *>(data) + offset * m_format.channelCount,
+                            count * sizeof(float));
             else
                 std::fill(target, target + count, 0.0f);
             m_pendingFrames += take;
             offset += take;
             if (m_pendingFrames == m_bufferFrames) {
-                const double start = endTime - static_cast<double>(frames - offset + m_bufferFrames) / m_format.sampleRate;
+                const double start =
+                    endTime - static_cast<double>(frames - offset + m_bufferFrames) / m_format.sampleRate;
                 if (m_tap)
                     m_tap(AudioBuffer{m_format, m_bufferFrames, m_pending.data(), start});
                 m_pendingFrames = 0;

@@ -3,7 +3,6 @@
 #include "platform/AudioEngine.h"
 
 #include <QString>
-
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -19,7 +18,7 @@ namespace talvex {
 /// at the default source's own rate and channel count, in fixed-size buffers handed to the tap on
 /// libpulse's thread, each timed on CLOCK_MONOTONIC.
 class PulseAudioEngine final : public AudioEngine {
-public:
+  public:
     /// `source`: a source name, or empty for the server's default source.
     explicit PulseAudioEngine(QString source = {});
     ~PulseAudioEngine() override;
@@ -43,7 +42,7 @@ public:
         void operator()(pa_stream *stream) const;
     };
 
-private:
+  private:
     struct Probe {
         MicrophoneAuthorization authorization = MicrophoneAuthorization::restricted;
         AudioFormat format;

@@ -4,7 +4,10 @@
 
 namespace talvex {
 
-void SoxrConverter::Deleter::operator()(soxr *handle) const { soxr_delete(handle); }
+void SoxrConverter::Deleter::operator()(soxr *handle) const
+{
+    soxr_delete(handle);
+}
 
 std::unique_ptr<SoxrConverter> SoxrConverter::create(const AudioFormat &from, const AudioFormat &to)
 {
@@ -17,8 +20,8 @@ std::unique_ptr<SoxrConverter> SoxrConverter::create(const AudioFormat &from, co
     // Medium quality: a 16 kHz recogniser gains nothing from a sharper filter. Minimum phase keeps
     // the delay short, so little of the last word is still inside the filter when a dictation ends.
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_MQ, SOXR_MINIMUM_PHASE);
-    soxr_t handle = soxr_create(from.sampleRate, to.sampleRate, static_cast<unsigned>(to.channelCount), &error, &io,
-                                &quality, nullptr);
+    soxr_t handle = soxr_create(from.sampleRate, to.sampleRate, static_cast<unsigned>(to.channelCount),
+                                &error, &io, &quality, nullptr);
     if (error || !handle)
         return nullptr;
     return std::unique_ptr<SoxrConverter>(
@@ -65,13 +68,15 @@ ConverterOutputStatus SoxrConverter::convert(PcmBuffer &output, const InputBlock
             m_scratch.resize(room * channels);
             std::size_t used = 0;
             std::size_t produced = 0;
-            if (soxr_error_t failure = soxr_process(m_soxr.get(), samples + consumed * channels, frames - consumed,
-                                                    &used, m_scratch.data(), room, &produced)) {
+            if (soxr_error_t failure =
+                    soxr_process(m_soxr.get(), samples + consumed * channels, frames - consumed, &used,
+                                 m_scratch.data(), room, &produced)) {
                 error = QString::fromUtf8(failure);
                 return ConverterOutputStatus::error;
             }
             consumed += used;
-            m_pending.insert(m_pending.end(), m_scratch.begin(), m_scratch.begin() + std::ptrdiff_t(produced * channels));
+            m_pending.insert(m_pending.end(), m_scratch.begin(),
+                             m_scratch.begin() + std::ptrdiff_t(produced * channels));
             if (used == 0 && produced == 0)
                 break;
         }
@@ -80,12 +85,14 @@ ConverterOutputStatus SoxrConverter::convert(PcmBuffer &output, const InputBlock
     const std::size_t available = m_pending.size() / channels;
     const std::size_t room = static_cast<std::size_t>(output.frameCapacity - output.frameLength);
     const std::size_t take = std::min(available, room);
-    std::copy_n(m_pending.begin(), take * channels, output.samples.begin() + std::ptrdiff_t(output.frameLength * std::int64_t(channels)));
+    std::copy_n(m_pending.begin(), take * channels,
+                output.samples.begin() + std::ptrdiff_t(output.frameLength * std::int64_t(channels)));
     m_pending.erase(m_pending.begin(), m_pending.begin() + std::ptrdiff_t(take * channels));
     output.frameLength += static_cast<std::int64_t>(take);
     if (status == ConverterInputStatus::endOfStream)
         return ConverterOutputStatus::endOfStream;
-    return tookInput || output.frameLength > 0 ? ConverterOutputStatus::haveData : ConverterOutputStatus::inputRanDry;
+    return tookInput || output.frameLength > 0 ? ConverterOutputStatus::haveData
+                                               : ConverterOutputStatus::inputRanDry;
 }
 
 } // namespace talvex

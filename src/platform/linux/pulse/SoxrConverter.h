@@ -12,15 +12,16 @@ namespace talvex {
 /// Resamples captured float audio to the recogniser's rate with libsoxr, mixing channels down to
 /// mono first when the target has one channel. Keeps filter state across buffers of one session.
 class SoxrConverter final : public AudioConverter {
-public:
+  public:
     /// Null when the formats cannot be converted (no channels, zero rate, or more than one target
     /// channel from a different channel count).
     static std::unique_ptr<SoxrConverter> create(const AudioFormat &from, const AudioFormat &to);
     ~SoxrConverter() override;
 
-    ConverterOutputStatus convert(PcmBuffer &output, const InputBlock &input, std::optional<QString> &error) override;
+    ConverterOutputStatus convert(PcmBuffer &output, const InputBlock &input,
+                                  std::optional<QString> &error) override;
 
-private:
+  private:
     struct Deleter {
         void operator()(soxr *handle) const;
     };

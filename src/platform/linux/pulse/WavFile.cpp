@@ -1,7 +1,6 @@
 #include "WavFile.h"
 
 #include <QFile>
-
 #include <cstring>
 #include <limits>
 
@@ -16,7 +15,8 @@ constexpr std::uint16_t formatExtensible = 0xFFFE;
 std::uint32_t le32(const char *p)
 {
     const auto *u = reinterpret_cast<const unsigned char *>(p);
-    return std::uint32_t(u[0]) | std::uint32_t(u[1]) << 8 | std::uint32_t(u[2]) << 16 | std::uint32_t(u[3]) << 24;
+    return std::uint32_t(u[0]) | std::uint32_t(u[1]) << 8 | std::uint32_t(u[2]) << 16 |
+           std::uint32_t(u[3]) << 24;
 }
 
 std::uint16_t le16(const char *p)
@@ -46,8 +46,10 @@ float sampleAt(const char *p, std::uint16_t encoding, std::uint16_t bits)
     case 16:
         return static_cast<float>(static_cast<std::int16_t>(le16(p))) / 32768.0f;
     case 24: {
-        const std::int32_t value = static_cast<std::int32_t>(std::uint32_t(u[0]) << 8 | std::uint32_t(u[1]) << 16 |
-                                                             std::uint32_t(u[2]) << 24) >> 8;
+        const std::int32_t value =
+            static_cast<std::int32_t>(std::uint32_t(u[0]) << 8 | std::uint32_t(u[1]) << 16 |
+                                      std::uint32_t(u[2]) << 24) >>
+            8;
         return static_cast<float>(value) / 8388608.0f;
     }
     default:
@@ -103,7 +105,8 @@ WavFile::Result WavFile::decode(const QByteArray &bytes)
             const bool pcm = encoding == formatPcm && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
             const bool floating = encoding == formatFloat && (bits == 32 || bits == 64);
             if (!pcm && !floating)
-                return QStringLiteral("uses an audio encoding that is not supported (only PCM and float WAV).");
+                return QStringLiteral(
+                    "uses an audio encoding that is not supported (only PCM and float WAV).");
             if (channels == 0 || rate == 0 || blockAlign != channels * (bits / 8))
                 return QStringLiteral("has an invalid audio format header.");
             std::uint64_t length = chunkSize;
@@ -128,7 +131,8 @@ WavFile::Result WavFile::decode(const QByteArray &bytes)
         }
         offset = body + chunkSize + (chunkSize & 1); // chunks are padded to even sizes
     }
-    return haveFormat ? QStringLiteral("contains no audio.") : QStringLiteral("is not a usable WAV file (no format header).");
+    return haveFormat ? QStringLiteral("contains no audio.")
+                      : QStringLiteral("is not a usable WAV file (no format header).");
 }
 
 } // namespace talvex

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <mutex>
 #include <optional>
 
@@ -10,7 +9,7 @@ namespace talvex {
 /// English pronunciations in CMU phones (the set the PocketSphinx en-US model uses) from flite's
 /// CMU lexicon, falling back to its letter-to-sound rules for words the lexicon lacks.
 class FlitePronouncer final {
-public:
+  public:
     /// Space-separated phones for `word` (letters and apostrophes), e.g. "T AE L V EH K S", or
     /// nothing when the word cannot be pronounced. Thread-safe.
     static std::optional<QString> pronounce(const QString &word);

@@ -43,7 +43,8 @@ QString canonicalLocale(const QString &identifier)
 std::optional<QString> equivalentLocale(const QString &identifier, const QStringList &supported)
 {
     const Parts wanted = split(identifier);
-    if (wanted.language.isEmpty() || wanted.language == QLatin1String("c") || wanted.language == QLatin1String("posix"))
+    if (wanted.language.isEmpty() || wanted.language == QLatin1String("c") ||
+        wanted.language == QLatin1String("posix"))
         return std::nullopt;
     for (const auto &candidate : supported) {
         const Parts have = split(candidate);

@@ -4,14 +4,13 @@
 #include "platform/OnWorkerThread.h"
 #include "platform/PlatformError.h"
 
-#include <pocketsphinx.h>
-
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <pocketsphinx.h>
 #include <thread>
 
 namespace talvex {
@@ -256,7 +255,8 @@ struct SphinxAnalyzer::Session {
         // Decoding it whole now would hold the transcript back by a good part of its length; once
         // the streaming decoder is warm its own text is as good, and ready at once.
         if (!cancelled && !failure && !segment.empty())
-            segmentCut(liveText, std::move(segment), inUtteranceAtEnd && model->streamedSeconds() >= warmStreamingSeconds);
+            segmentCut(liveText, std::move(segment),
+                       inUtteranceAtEnd && model->streamedSeconds() >= warmStreamingSeconds);
         finishInput();
         if (failure)
             std::rethrow_exception(failure);

@@ -2,7 +2,6 @@
 
 #include "SphinxModel.h"
 #include "SphinxTranscriber.h"
-
 #include "platform/SpeechService.h"
 
 #include <memory>
@@ -14,9 +13,10 @@ namespace talvex {
 /// as a whole on a second thread while the user keeps talking and becomes a final result. At the
 /// end of input only the last segment is left to decode.
 class SphinxAnalyzer final : public Analyzer {
-public:
+  public:
     /// `model` may be null when preparation never loaded one: start then fails with `missing`.
-    SphinxAnalyzer(std::shared_ptr<SphinxModel> model, std::shared_ptr<SphinxTranscriber> module, QString missing);
+    SphinxAnalyzer(std::shared_ptr<SphinxModel> model, std::shared_ptr<SphinxTranscriber> module,
+                   QString missing);
     ~SphinxAnalyzer() override;
 
     QCoro::Task<> setContext(QStringList contextualStrings) override;
@@ -26,7 +26,7 @@ public:
 
     struct Session;
 
-private:
+  private:
     std::shared_ptr<Session> m_session;
     QString m_missing;
 };

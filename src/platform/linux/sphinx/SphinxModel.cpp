@@ -1,30 +1,31 @@
 #include "SphinxModel.h"
 
 #include "FlitePronouncer.h"
-
 #include "platform/Logging.h"
 #include "platform/PlatformError.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
-
-#include <pocketsphinx.h>
-#include <sphinxbase/ckd_alloc.h>
-
 #include <future>
+#include <pocketsphinx.h>
 #include <set>
+#include <sphinxbase/ckd_alloc.h>
 
 namespace talvex {
 
-void SphinxModel::DecoderDeleter::operator()(ps_decoder_s *decoder) const { ps_free(decoder); }
+void SphinxModel::DecoderDeleter::operator()(ps_decoder_s *decoder) const
+{
+    ps_free(decoder);
+}
 
 QString SphinxModelFiles::missingReason() const
 {
-    const bool present = QFileInfo::exists(acousticDir + QStringLiteral("/mdef")) && QFileInfo::exists(languageModel) &&
-                         QFileInfo::exists(dictionary);
+    const bool present = QFileInfo::exists(acousticDir + QStringLiteral("/mdef")) &&
+                         QFileInfo::exists(languageModel) && QFileInfo::exists(dictionary);
     if (present)
         return {};
-    return QStringLiteral("The speech model for %1 is not installed. Install the package %2.").arg(locale, package);
+    return QStringLiteral("The speech model for %1 is not installed. Install the package %2.")
+        .arg(locale, package);
 }
 
 namespace {
@@ -36,18 +37,20 @@ SphinxModel::Decoder makeDecoder(const SphinxModelFiles &files, bool streaming)
     const QByteArray dict = files.dictionary.toUtf8();
     // The streaming decoder cannot see the whole segment, so it normalises as it goes; the segment
     // decoder keeps the model's own whole-utterance normalisation.
-    cmd_ln_t *config = streaming
-        ? cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-lm", lm.constData(), "-dict",
-                      dict.constData(), "-logfn", "/dev/null", "-cmn", "live", nullptr)
-        : cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-lm", lm.constData(), "-dict",
-                      dict.constData(), "-logfn", "/dev/null", nullptr);
+    cmd_ln_t *config =
+        streaming ? cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-lm", lm.constData(),
+                                "-dict", dict.constData(), "-logfn", "/dev/null", "-cmn", "live", nullptr)
+                  : cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-lm", lm.constData(),
+                                "-dict", dict.constData(), "-logfn", "/dev/null", nullptr);
     if (!config)
-        throw PlatformError(QStringLiteral("The speech model for %1 could not be configured.").arg(files.locale));
+        throw PlatformError(
+            QStringLiteral("The speech model for %1 could not be configured.").arg(files.locale));
     ps_decoder_t *decoder = ps_init(config);
     cmd_ln_free_r(config); // the decoder keeps its own reference
     if (!decoder)
-        throw PlatformError(QStringLiteral("The speech model for %1 could not be loaded. Reinstall the package %2.")
-                                .arg(files.locale, files.package));
+        throw PlatformError(
+            QStringLiteral("The speech model for %1 could not be loaded. Reinstall the package %2.")
+                .arg(files.locale, files.package));
     return SphinxModel::Decoder(decoder);
 }
 
@@ -63,7 +66,8 @@ std::shared_ptr<SphinxModel> SphinxModel::load(const SphinxModelFiles &files, bo
     auto streamingLoad = std::async(std::launch::async, [&files] { return makeDecoder(files, true); });
     auto segments = makeDecoder(files, false);
     auto streaming = streamingLoad.get();
-    auto model = std::shared_ptr<SphinxModel>(new SphinxModel(files, std::move(streaming), std::move(segments)));
+    auto model =
+        std::shared_ptr<SphinxModel>(new SphinxModel(files, std::move(streaming), std::move(segments)));
     std::call_once(model->m_streamingLoad, [] {});
     return model;
 }

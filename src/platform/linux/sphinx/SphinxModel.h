@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -19,7 +18,7 @@ struct SphinxModelFiles {
     QString acousticDir; ///< holds mdef, means, ...
     QString languageModel;
     QString dictionary;
-    QString package;     ///< Debian package providing the files
+    QString package; ///< Debian package providing the files
 
     /// Empty when all files exist; else a sentence naming what is missing and the package.
     QString missingReason() const;
@@ -30,7 +29,7 @@ struct SphinxModelFiles {
 /// pause-ended segment as a whole, which normalises the audio over the whole segment and is much more
 /// accurate than streaming. Loaded once and reused by every dictation, one dictation at a time.
 class SphinxModel final {
-public:
+  public:
     struct DecoderDeleter {
         void operator()(ps_decoder_s *decoder) const;
     };
@@ -59,7 +58,7 @@ public:
     /// `streamingToo`, the streaming one. Returns the words added. Holder only.
     QStringList addWords(const QStringList &words, bool streamingToo);
 
-private:
+  private:
     SphinxModel(SphinxModelFiles files, Decoder streaming, Decoder segments);
 
     SphinxModelFiles m_files;

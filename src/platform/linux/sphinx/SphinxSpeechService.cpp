@@ -3,13 +3,11 @@
 #include "LocaleMatch.h"
 #include "SphinxAnalyzer.h"
 #include "SphinxTranscriber.h"
-
 #include "platform/Logging.h"
 #include "platform/OnWorkerThread.h"
 #include "platform/PlatformError.h"
 
 #include <QDir>
-
 #include <sphinxbase/err.h>
 
 namespace talvex {
@@ -20,7 +18,8 @@ namespace {
 // names the package instead of claiming the language is unsupported.
 const QHash<QString, QString> &packagedLocales()
 {
-    static const QHash<QString, QString> packages{{QStringLiteral("en-US"), QStringLiteral("pocketsphinx-en-us")}};
+    static const QHash<QString, QString> packages{
+        {QStringLiteral("en-US"), QStringLiteral("pocketsphinx-en-us")}};
     return packages;
 }
 
@@ -31,8 +30,11 @@ constexpr double recogniserRate = 16000.0;
 
 /// Loads a locale's model on a worker thread.
 class SphinxModelLoad final : public AssetInstallationRequest {
-public:
-    SphinxModelLoad(SphinxSpeechService &service, QString locale) : m_service(service), m_locale(std::move(locale)) {}
+  public:
+    SphinxModelLoad(SphinxSpeechService &service, QString locale)
+        : m_service(service), m_locale(std::move(locale))
+    {
+    }
 
     QCoro::Task<> downloadAndInstall() override
     {
@@ -41,7 +43,7 @@ public:
         co_await loading;
     }
 
-private:
+  private:
     SphinxSpeechService &m_service;
     QString m_locale;
 };
@@ -82,7 +84,10 @@ QStringList SphinxSpeechService::installedLocales() const
     return locales;
 }
 
-QCoro::Task<QStringList> SphinxSpeechService::supportedLocales() { co_return installedLocales(); }
+QCoro::Task<QStringList> SphinxSpeechService::supportedLocales()
+{
+    co_return installedLocales();
+}
 
 QCoro::Task<std::optional<QString>> SphinxSpeechService::supportedLocale(QString identifier)
 {
@@ -135,8 +140,8 @@ SphinxSpeechService::assetInstallationRequest(std::shared_ptr<Transcriber> modul
     co_return request;
 }
 
-QCoro::Task<std::optional<AudioFormat>> SphinxSpeechService::bestAvailableAudioFormat(std::shared_ptr<Transcriber>,
-                                                                                      AudioFormat input)
+QCoro::Task<std::optional<AudioFormat>>
+SphinxSpeechService::bestAvailableAudioFormat(std::shared_ptr<Transcriber>, AudioFormat input)
 {
     std::optional<AudioFormat> format;
     if (input.sampleRate > 0 && input.channelCount > 0)
@@ -153,8 +158,8 @@ std::shared_ptr<Analyzer> SphinxSpeechService::makeAnalyzer(std::shared_ptr<Tran
         if (missing.isEmpty())
             missing = QStringLiteral("The speech model for %1 is not loaded yet.").arg(module->locale());
     }
-    return std::make_shared<SphinxAnalyzer>(std::move(model), std::static_pointer_cast<SphinxTranscriber>(module),
-                                            missing);
+    return std::make_shared<SphinxAnalyzer>(std::move(model),
+                                            std::static_pointer_cast<SphinxTranscriber>(module), missing);
 }
 
 } // namespace talvex

@@ -1,11 +1,9 @@
 #pragma once
 
 #include "SphinxModel.h"
-
 #include "platform/SpeechService.h"
 
 #include <QHash>
-
 #include <memory>
 #include <mutex>
 
@@ -16,14 +14,15 @@ namespace talvex {
 /// is also accepted, so that preparing it can say which package to install. "Installing" a model
 /// loads it into memory, once per locale; every later dictation reuses it.
 class SphinxSpeechService final : public SpeechService {
-public:
+  public:
     static QString defaultModelRoot();
 
     /// What preparation loads: both decoders, or only what final results need (for a caller that
     /// transcribes recordings and never shows partial text; the rest then loads on first use).
     enum class Preload { everything, finalsOnly };
 
-    explicit SphinxSpeechService(QString modelRoot = defaultModelRoot(), Preload preload = Preload::everything);
+    explicit SphinxSpeechService(QString modelRoot = defaultModelRoot(),
+                                 Preload preload = Preload::everything);
 
     bool isAvailable() const override { return true; }
     QCoro::Task<QStringList> supportedLocales() override;
@@ -44,7 +43,7 @@ public:
     /// The loaded model of `locale`, or null before preparation loaded it.
     std::shared_ptr<SphinxModel> model(const QString &locale) const { return loadedModel(locale); }
 
-private:
+  private:
     friend class SphinxModelLoad;
     std::shared_ptr<SphinxModel> loadedModel(const QString &locale) const;
     std::shared_ptr<SphinxModel> loadModel(const QString &locale);

@@ -7,7 +7,7 @@ namespace talvex {
 
 /// A transcriber module for one locale; its results come from the analyzer that serves it.
 class SphinxTranscriber final : public Transcriber {
-public:
+  public:
     SphinxTranscriber(QString locale, bool volatileResults)
         : m_locale(std::move(locale)), m_volatileResults(volatileResults)
     {
@@ -22,7 +22,7 @@ public:
     /// Where the analyzer puts results; any thread.
     const std::shared_ptr<ResultChannel> &channel() const { return m_channel; }
 
-private:
+  private:
     QString m_locale;
     bool m_volatileResults;
     std::shared_ptr<ResultChannel> m_channel = ResultChannel::create();
