@@ -130,6 +130,8 @@ TEST_F(LiveSpeechTest, SpokenSentencesComeBackAsPartialsThenAnAccurateTranscript
     auto live = newSession();
     QStringList updates;
     std::atomic<int> frames = 0;
+    std::atomic<double> newestTime = 0;
+    const double startedAt = SteadyClock::monotonicSeconds();
     bool playing = false;
     int updatesWhilePlaying = 0;
     awaitTask(live->start(
@@ -140,7 +142,10 @@ TEST_F(LiveSpeechTest, SpokenSentencesComeBackAsPartialsThenAnAccurateTranscript
                 ++updatesWhilePlaying;
             co_return;
         },
-        [&frames](const WaveformFrame &) { ++frames; }));
+        [&](const WaveformFrame &frame) {
+            ++frames;
+            newestTime = frame.newestTime.value_or(0);
+        }));
 
     playing = true;
     ASSERT_TRUE(awaitTask([&]() -> QCoro::Task<bool> {
@@ -154,6 +159,9 @@ TEST_F(LiveSpeechTest, SpokenSentencesComeBackAsPartialsThenAnAccurateTranscript
     const QString transcript = awaitTask(live->finish());
     EXPECT_GT(updatesWhilePlaying, 2) << "partial texts should arrive while the user speaks";
     EXPECT_GT(frames.load(), 0);
+    // Buffer times are on the monotonic host clock, the clock the wave view draws with.
+    EXPECT_GT(newestTime.load(), startedAt - 1.0);
+    EXPECT_LT(newestTime.load(), SteadyClock::monotonicSeconds());
     const double wer = wordErrorRate(reference, transcript);
     EXPECT_LE(wer, 0.10) << transcript.toStdString();
     RecordProperty("word_error_rate", QString::number(wer).toStdString());
