@@ -17,7 +17,6 @@
 #include <QClipboard>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 #include <algorithm>
 #include <cstdio>
 #include <numeric>
@@ -88,17 +87,18 @@ std::optional<Sample> oneDictation(TalvexProcess &talvex, XTestKeyboard &keys, c
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return std::nullopt;
     }
+    // Nothing polls while talvex recognises: the clipboard change arrives as an event. Only then
+    // is the field read, every 2 ms, until the paste shows.
+    waitFor([&] { return clipboardSet != 0; }, std::chrono::seconds(30), std::chrono::milliseconds(1));
     double textArrived = 0;
     waitFor(
         [&] {
             const auto text = target.text();
             if (text && !text->isEmpty())
                 textArrived = monotonicNow();
-            else
-                QThread::usleep(3000);
             return textArrived != 0;
         },
-        std::chrono::seconds(30));
+        std::chrono::seconds(10), std::chrono::milliseconds(2));
     QObject::disconnect(watch);
     const auto released =
         talvex.waitForLine(QStringLiteral("delivery"), QStringLiteral("Shortcut released"), stop->firstLine);

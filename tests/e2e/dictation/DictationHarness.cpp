@@ -6,10 +6,11 @@
 #include <QDBusReply>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QTcpServer>
-#include <QThread>
+#include <QTimer>
 #include <csignal>
 #include <ctime>
 #include <xcb/xtest.h>
@@ -50,18 +51,27 @@ double monotonicNow()
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
-bool waitFor(const std::function<bool()> &condition, std::chrono::milliseconds timeout)
+bool waitFor(const std::function<bool()> &condition, std::chrono::milliseconds timeout,
+             std::chrono::milliseconds interval)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() >= timeout.count())
-            return false;
-        // Short slices keep the log reader and our clipboard answering.
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(1000);
-    }
-    return true;
+    if (condition())
+        return true;
+    // The event loop sleeps between checks, so the log reader and our clipboard keep answering and
+    // a waiting harness takes no CPU from talvex on a 2-core machine.
+    QEventLoop loop;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    bool met = false;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        met = condition();
+        if (met || elapsed.elapsed() >= timeout.count())
+            loop.quit();
+    });
+    tick.start(interval);
+    loop.exec();
+    return met;
 }
 
 // --- XTestKeyboard

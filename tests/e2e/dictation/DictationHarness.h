@@ -134,8 +134,9 @@ std::optional<QString> speechFile(const QString &sentence);
 bool play(const QString &wav);
 /// A loopback TCP port that nothing listens on.
 quint16 closedLoopbackPort();
-/// Spins the event loop until `condition` holds; false on timeout.
-bool waitFor(const std::function<bool()> &condition, std::chrono::milliseconds timeout);
+/// Runs the event loop until `condition` holds, checking it every `interval`; false on timeout.
+bool waitFor(const std::function<bool()> &condition, std::chrono::milliseconds timeout,
+             std::chrono::milliseconds interval = std::chrono::milliseconds(10));
 
 } // namespace talvex::e2e
 
