@@ -37,7 +37,7 @@ QString CommandLine::help()
                "Without a command, Talvex runs on the X11 desktop until it is ended (Ctrl+C or SIGTERM).\n"
                "Hold the dictation shortcut (Ctrl+Shift+Space unless the library stores another) while\n"
                "you speak and release it to paste at the cursor, or tap it to start and tap again to stop.\n"
-               "Settings and history live in $XDG_DATA_HOME/Talvex/Library.json.\n"
+               "Settings and history live in Talvex/Library.json under $XDG_DATA_HOME (~/.local/share).\n"
                "\n"
                "Commands:\n"
                "  transcribe   Transcribe WAV files with the on-device recogniser and print the text.\n"
@@ -47,11 +47,11 @@ QString CommandLine::help()
                "  -h, --help   Show this text.\n"
                "\n"
                "Environment:\n"
-               "  TALVEX_LLM_URL     The local chat-completions server for rewriting (default\n"
-               "                     http://127.0.0.1:11434/v1; \"off\" turns rewriting off).\n"
-               "  TALVEX_LLM_MODEL   The model the server should use.\n"
+               "  TALVEX_LLM_URL        The local chat-completions server for rewriting (default\n"
+               "                        http://127.0.0.1:11434/v1; \"off\" turns rewriting off).\n"
+               "  TALVEX_LLM_MODEL      The model the server should use.\n"
                "  TALVEX_SPHINX_MODELS  The folder of PocketSphinx models (default\n"
-               "                     /usr/share/pocketsphinx/model).\n")
+               "                        /usr/share/pocketsphinx/model).\n")
         .arg(TranscribeCommand::usage());
 }
 
