@@ -8,6 +8,9 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcessEnvironment>
 #include <QTcpServer>
 #include <QTimer>
@@ -204,6 +207,10 @@ bool TalvexProcess::start(const Options &options, QString *error)
     const QString ready = QStringLiteral("Speech status: Ready on this computer");
     if (!waitForLine(QStringLiteral("app"), ready, 0, startTimeout))
         return fail(QStringLiteral("speech never became ready"));
+    if (options.awaitLanguageModel &&
+        !waitForLine(QStringLiteral("llm"), QStringLiteral("Language model availability: available"), 0,
+                     startTimeout))
+        return fail(QStringLiteral("the language model never became available"));
     return true;
 }
 
@@ -378,6 +385,81 @@ quint16 closedLoopbackPort()
     const quint16 port = server.serverPort();
     server.close();
     return port;
+}
+
+// --- LoopbackModelServer
+
+LoopbackModelServer::LoopbackModelServer(std::function<QString(const QString &)> rewrite)
+    : m_rewrite(std::move(rewrite)), m_server(std::make_unique<QTcpServer>())
+{
+    m_server->listen(QHostAddress::LocalHost, 0);
+    QObject::connect(m_server.get(), &QTcpServer::newConnection, [this] {
+        while (QTcpSocket *socket = m_server->nextPendingConnection()) {
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { serve(socket); });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+}
+
+LoopbackModelServer::~LoopbackModelServer() = default;
+
+bool LoopbackModelServer::isListening() const
+{
+    return m_server->isListening();
+}
+
+QString LoopbackModelServer::url() const
+{
+    return QStringLiteral("http://127.0.0.1:%1/v1").arg(m_server->serverPort());
+}
+
+void LoopbackModelServer::serve(QTcpSocket *socket)
+{
+    // Waits for the whole request: headers, then as many body bytes as Content-Length says.
+    const QByteArray request = socket->peek(socket->bytesAvailable());
+    const qsizetype headerEnd = request.indexOf("\r\n\r\n");
+    if (headerEnd < 0)
+        return;
+    qsizetype length = 0;
+    for (const QByteArray &line : request.left(headerEnd).split('\n')) {
+        if (line.toLower().startsWith("content-length:"))
+            length = line.mid(15).trimmed().toLongLong();
+    }
+    if (request.size() < headerEnd + 4 + length)
+        return;
+    socket->read(headerEnd + 4 + length);
+    const QByteArray requestLine = request.left(request.indexOf("\r\n"));
+    const QByteArray body = request.mid(headerEnd + 4, length);
+
+    QJsonObject answer;
+    if (requestLine.startsWith("GET ") && requestLine.contains("/models")) {
+        answer = {{QStringLiteral("object"), QStringLiteral("list")},
+                  {QStringLiteral("data"),
+                   QJsonArray{QJsonObject{{QStringLiteral("id"), QLatin1String(modelName)}}}}};
+    } else if (requestLine.startsWith("POST ") && requestLine.contains("/chat/completions")) {
+        ++m_completions;
+        const QJsonArray messages =
+            QJsonDocument::fromJson(body).object().value(QLatin1String("messages")).toArray();
+        const QString prompt = messages.last().toObject().value(QLatin1String("content")).toString();
+        const QString marker = QStringLiteral("Dictation:\n");
+        const qsizetype at = prompt.lastIndexOf(marker);
+        const QString dictation = at < 0 ? prompt : prompt.mid(at + marker.size());
+        const QJsonObject message{{QStringLiteral("role"), QStringLiteral("assistant")},
+                                  {QStringLiteral("content"), m_rewrite(dictation)}};
+        answer = {{QStringLiteral("object"), QStringLiteral("chat.completion")},
+                  {QStringLiteral("choices"),
+                   QJsonArray{QJsonObject{{QStringLiteral("index"), 0},
+                                          {QStringLiteral("message"), message},
+                                          {QStringLiteral("finish_reason"), QStringLiteral("stop")}}}}};
+    }
+    const QByteArray payload =
+        answer.isEmpty() ? QByteArray() : QJsonDocument(answer).toJson(QJsonDocument::Compact);
+    QByteArray response =
+        answer.isEmpty() ? QByteArray("HTTP/1.1 404 Not Found\r\n") : QByteArray("HTTP/1.1 200 OK\r\n");
+    response += "Content-Type: application/json\r\nConnection: close\r\nContent-Length: " +
+                QByteArray::number(payload.size()) + "\r\n\r\n" + payload;
+    socket->write(response);
+    socket->disconnectFromHost();
 }
 
 // --- One dictation

@@ -15,6 +15,8 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <chrono>
 #include <functional>
@@ -70,6 +72,8 @@ class TalvexProcess final {
         std::optional<Library> library;
         /// Extra environment, e.g. TALVEX_LLM_URL.
         QStringList environment;
+        /// Also wait until talvex has found its language model available.
+        bool awaitLanguageModel = false;
     };
 
     TalvexProcess();
@@ -134,6 +138,30 @@ std::optional<QString> speechFile(const QString &sentence);
 bool play(const QString &wav);
 /// A loopback TCP port that nothing listens on.
 quint16 closedLoopbackPort();
+
+/// A chat-completions server on the loopback interface that answers at once: it lists one model
+/// and answers every completion with `rewrite` applied to the dictation in the prompt (the text
+/// after its "Dictation:" line). Serves from this thread's event loop.
+class LoopbackModelServer final {
+  public:
+    static constexpr auto modelName = "e2e-model";
+
+    explicit LoopbackModelServer(std::function<QString(const QString &)> rewrite);
+    ~LoopbackModelServer();
+
+    bool isListening() const;
+    /// The value for TALVEX_LLM_URL.
+    QString url() const;
+    /// Completions answered so far.
+    int completions() const { return m_completions; }
+
+  private:
+    void serve(QTcpSocket *socket);
+
+    std::function<QString(const QString &)> m_rewrite;
+    std::unique_ptr<QTcpServer> m_server;
+    int m_completions = 0;
+};
 /// Runs the event loop until `condition` holds, checking it every `interval`; false on timeout.
 bool waitFor(const std::function<bool()> &condition, std::chrono::milliseconds timeout,
              std::chrono::milliseconds interval = std::chrono::milliseconds(10));
