@@ -6,9 +6,11 @@
 // Each dictation holds Ctrl+Shift+Space through XTest while a flite sentence plays into the
 // microphone, releases it, and times what follows from the moment the release reached the X server:
 //   event        until talvex logged the release ("Shortcut released")
-//   recognition  until the text was put on the clipboard: the recogniser's last segment, the
-//                completion (verbatim: the word replacements) and delivery's focus checks and
-//                clipboard snapshot
+//   recognition  until the final transcript (verbatim: until the text was put on the clipboard, so
+//                this also holds the word replacements and delivery's focus checks and clipboard
+//                snapshot; with "clean", until talvex entered the refining phase)
+//   completion   with "clean" only: the rewrite by a loopback model that answers at once (so this is
+//                talvex's own cost of a rewrite), the replacements and delivery's checks
 //   paste        until the text was in zenity's field (the fixed waits of the paste, the keystroke,
 //                GTK fetching the clipboard)
 #include "DictationHarness.h"
@@ -22,6 +24,7 @@
 #include <numeric>
 #include <unistd.h>
 
+using namespace talvex;
 using namespace talvex::e2e;
 
 namespace {
@@ -31,7 +34,7 @@ const QString sentence =
     QStringLiteral("The weather is nice today. I will send the report to my manager tomorrow morning.");
 
 struct Sample {
-    double event = 0, recognition = 0, paste = 0, total = 0;
+    double event = 0, recognition = 0, completion = 0, paste = 0, total = 0;
 };
 
 double percentile(std::vector<double> values, double p)
@@ -68,7 +71,7 @@ std::pair<double, double> cpuAndMemory(qint64 pid)
     return {cpu, rss};
 }
 
-std::optional<Sample> oneDictation(TalvexProcess &talvex, XTestKeyboard &keys, const QString &wav)
+std::optional<Sample> oneDictation(TalvexProcess &talvex, XTestKeyboard &keys, const QString &wav, bool clean)
 {
     EntryTarget target;
     QString error;
@@ -106,14 +109,19 @@ std::optional<Sample> oneDictation(TalvexProcess &talvex, XTestKeyboard &keys, c
         talvex.waitForLine(QStringLiteral("delivery"), QStringLiteral("Delivery to"), stop->firstLine);
     const auto idle =
         talvex.waitForLine(QStringLiteral("app"), QStringLiteral("Phase idle"), stop->firstLine);
+    const auto refining =
+        clean ? talvex.waitForLine(QStringLiteral("app"), QStringLiteral("Phase refining"), stop->firstLine)
+              : std::nullopt;
     target.finish(keys);
-    if (!released || !delivered || !idle || textArrived == 0 || clipboardSet == 0) {
+    if (!released || !delivered || !idle || textArrived == 0 || clipboardSet == 0 || (clean && !refining)) {
         std::fprintf(stderr, "incomplete dictation\n%s\n", qPrintable(talvex.log().right(2000)));
         return std::nullopt;
     }
     Sample sample;
     sample.event = released->time - stop->keyReleased;
-    sample.recognition = clipboardSet - released->time;
+    const double transcribed = refining ? refining->time : clipboardSet;
+    sample.recognition = transcribed - released->time;
+    sample.completion = clipboardSet - transcribed;
     sample.paste = textArrived - clipboardSet;
     sample.total = textArrived - stop->keyReleased;
     return sample;
@@ -130,6 +138,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int dictations = argc > 1 ? std::max(0, atoi(argv[1])) : 20;
     const int idleSeconds = argc > 2 ? std::max(0, atoi(argv[2])) : 60;
+    const bool clean = argc > 3 && QByteArray(argv[3]) == "clean";
 
     const auto wav = speechFile(sentence);
     if (!wav) {
@@ -139,7 +148,18 @@ int main(int argc, char **argv)
     XTestKeyboard keys;
     TalvexProcess talvex;
     QString error;
-    if (!talvex.start({}, &error)) {
+    LoopbackModelServer model([](const QString &dictation) { return dictation; });
+    TalvexProcess::Options options;
+    if (clean) {
+        Library library;
+        library.preferences.mode = WritingMode::clean;
+        options.library = library;
+        options.environment = {QStringLiteral("TALVEX_LLM_URL=") + model.url(),
+                               QStringLiteral("TALVEX_LLM_MODEL=") +
+                                   QLatin1String(LoopbackModelServer::modelName)};
+        options.awaitLanguageModel = true;
+    }
+    if (!talvex.start(options, &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
@@ -154,14 +174,17 @@ int main(int argc, char **argv)
                     idleSeconds, after.first - before.first, before.first, after.second);
     }
 
-    std::printf("%d dictations of a %.1f s sentence, Ctrl+Shift+Space held\n", dictations, wavSeconds(*wav));
+    std::printf("%d dictations of a %.1f s sentence, Ctrl+Shift+Space held, %s\n", dictations,
+                wavSeconds(*wav), clean ? "Clean up with an instant loopback model" : "verbatim");
     std::vector<Sample> samples;
     for (int i = 0; i < dictations; ++i) {
-        const auto sample = oneDictation(talvex, keys, *wav);
+        const auto sample = oneDictation(talvex, keys, *wav, clean);
         if (!sample)
             return 1;
-        std::printf("  #%2d  total %6.1f ms  (event %5.1f, recognition %6.1f, paste %6.1f)\n", i + 1,
-                    sample->total * 1e3, sample->event * 1e3, sample->recognition * 1e3, sample->paste * 1e3);
+        std::printf(
+            "  #%2d  total %6.1f ms  (event %5.1f, recognition %6.1f, completion %5.1f, paste %6.1f)\n",
+            i + 1, sample->total * 1e3, sample->event * 1e3, sample->recognition * 1e3,
+            sample->completion * 1e3, sample->paste * 1e3);
         std::fflush(stdout);
         samples.push_back(*sample);
     }
@@ -182,10 +205,11 @@ int main(int argc, char **argv)
     std::printf("release to text: p50 %.1f ms, p95 %.1f ms (min %.1f, max %.1f)\n", percentile(totals, 0.5),
                 percentile(totals, 0.95), *std::min_element(totals.begin(), totals.end()),
                 *std::max_element(totals.begin(), totals.end()));
-    std::printf("share: event %.1f %%, recognition and completion %.1f %%, paste %.1f %%\n",
-                share(&Sample::event), share(&Sample::recognition), share(&Sample::paste));
-    std::printf("medians: event %.1f ms, recognition and completion %.1f ms, paste %.1f ms\n",
+    std::printf("share: event %.1f %%, recognition %.1f %%, completion %.1f %%, paste %.1f %%\n",
+                share(&Sample::event), share(&Sample::recognition), share(&Sample::completion),
+                share(&Sample::paste));
+    std::printf("medians: event %.1f ms, recognition %.1f ms, completion %.1f ms, paste %.1f ms\n",
                 percentile(column(&Sample::event), 0.5), percentile(column(&Sample::recognition), 0.5),
-                percentile(column(&Sample::paste), 0.5));
+                percentile(column(&Sample::completion), 0.5), percentile(column(&Sample::paste), 0.5));
     return talvex.stop() ? 0 : 1;
 }
