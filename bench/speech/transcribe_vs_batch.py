@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/ usr / bin / env python3
 """Word error rate and real-time factor of `talvex transcribe` next to PocketSphinx's own batch
 decoder (pocketsphinx_batch) on the pocketsphinx-testdata recordings, in the same run.
 
@@ -77,10 +77,18 @@ def main():
         lines = result.stdout.splitlines()
         ours = {os.path.basename(i): words(lines[n]) if n < len(lines) else [] for n, i in enumerate(ids)}
 
+#The live path as a dictation runs it : partial text, pause - ended segments, early finals.
+        start = time.monotonic()
+        result = subprocess.run([talvex, "transcribe", "--partials", *files], capture_output=True, text=True)
+        live_time = time.monotonic() - start
+        lines = [line for line in result.stdout.splitlines() if not line.startswith("partial: ")]
+        live = {os.path.basename(i): words(lines[n]) if n < len(lines) else [] for n, i in enumerate(ids)}
+
         print(f"{name}: {len(files)} files, {audio:.1f} s of audio")
         print(f"  pocketsphinx_batch  WER {wer(refs, batch) * 100:5.1f} %  time {batch_time:6.2f} s  RTF {batch_time / audio:.3f}")
         print(f"  talvex transcribe   WER {wer(refs, ours) * 100:5.1f} %  time {ours_time:6.2f} s  RTF {ours_time / audio:.3f}")
         print(f"  time ratio ours/batch {ours_time / batch_time:.2f}")
+        print(f"  talvex transcribe --partials (live path)  WER {wer(refs, live) * 100:5.1f} %  time {live_time:6.2f} s")
 
 
 if __name__ == "__main__":

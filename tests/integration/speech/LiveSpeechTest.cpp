@@ -127,46 +127,49 @@ TEST_F(LiveSpeechTest, SpokenSentencesComeBackAsPartialsThenAnAccurateTranscript
     EXPECT_EQ(probe.authorizationStatus(), MicrophoneAuthorization::authorized);
     EXPECT_TRUE(awaitTask(LiveDictation::requestMicrophone(probe)));
 
-    auto live = newSession();
-    QStringList updates;
-    std::atomic<int> frames = 0;
-    std::atomic<double> newestTime = 0;
-    const double startedAt = SteadyClock::monotonicSeconds();
-    bool playing = false;
-    int updatesWhilePlaying = 0;
-    awaitTask(live->start(
-        s_speech->makeTranscriber(*s_locale), {},
-        [&](QString text) -> QCoro::Task<> {
-            updates << text;
-            if (playing)
-                ++updatesWhilePlaying;
-            co_return;
-        },
-        [&](const WaveformFrame &frame) {
-            ++frames;
-            newestTime = frame.newestTime.value_or(0);
-        }));
+    // The first dictation after loading decodes its last segment whole; later ones take the
+    // streaming decoder's own text for it, once that decoder has settled on this voice. Both count.
+    for (const char *round : {"first dictation", "second dictation"}) {
+        SCOPED_TRACE(round);
+        auto live = newSession();
+        QStringList updates;
+        std::atomic<int> frames = 0;
+        std::atomic<double> newestTime = 0;
+        const double startedAt = SteadyClock::monotonicSeconds();
+        bool playing = false;
+        int updatesWhilePlaying = 0;
+        awaitTask(live->start(
+            s_speech->makeTranscriber(*s_locale), {},
+            [&](QString text) -> QCoro::Task<> {
+                updates << text;
+                if (playing)
+                    ++updatesWhilePlaying;
+                co_return;
+            },
+            [&](const WaveformFrame &frame) {
+                ++frames;
+                newestTime = frame.newestTime.value_or(0);
+            }));
 
-    playing = true;
-    ASSERT_TRUE(awaitTask([&]() -> QCoro::Task<bool> {
-        QProcess player;
-        player.start("paplay", {"--device=" + qEnvironmentVariable("TALVEX_TEST_SINK"), speech});
-        co_await qCoro(player).waitForFinished(120000);
-        co_return player.exitStatus() == QProcess::NormalExit &&player.exitCode() == 0;
-    }()));
-    playing = false;
+        playing = true;
+        ASSERT_TRUE(awaitTask([&]() -> QCoro::Task<bool> {
+            QProcess player;
+            player.start("paplay", {"--device=" + qEnvironmentVariable("TALVEX_TEST_SINK"), speech});
+            co_await qCoro(player).waitForFinished(120000);
+            co_return player.exitStatus() == QProcess::NormalExit &&player.exitCode() == 0;
+        }()));
+        playing = false;
 
-    const QString transcript = awaitTask(live->finish());
-    EXPECT_GT(updatesWhilePlaying, 2) << "partial texts should arrive while the user speaks";
-    EXPECT_GT(frames.load(), 0);
-    // Buffer times are on the monotonic host clock, the clock the wave view draws with.
-    EXPECT_GT(newestTime.load(), startedAt - 1.0);
-    EXPECT_LT(newestTime.load(), SteadyClock::monotonicSeconds());
-    const double wer = wordErrorRate(reference, transcript);
-    EXPECT_LE(wer, 0.10) << transcript.toStdString();
-    RecordProperty("word_error_rate", QString::number(wer).toStdString());
-    EXPECT_FALSE(live->hasTap());
-    EXPECT_EQ(openCaptureStreams(), 0);
+        const QString transcript = awaitTask(live->finish());
+        EXPECT_GT(updatesWhilePlaying, 2) << "partial texts should arrive while the user speaks";
+        EXPECT_GT(frames.load(), 0);
+        // Buffer times are on the monotonic host clock, the clock the wave view draws with.
+        EXPECT_GT(newestTime.load(), startedAt - 1.0);
+        EXPECT_LT(newestTime.load(), SteadyClock::monotonicSeconds());
+        EXPECT_LE(wordErrorRate(reference, transcript), 0.10) << transcript.toStdString();
+        EXPECT_FALSE(live->hasTap());
+        EXPECT_EQ(openCaptureStreams(), 0);
+    }
 }
 
 TEST_F(LiveSpeechTest, StalledRecogniserOverrunsAndFinishCancelsTheSession)

@@ -20,9 +20,9 @@ namespace {
 // Partial text is refreshed every this many input buffers (about 0.17 s of 48 kHz capture).
 constexpr int partialInterval = 4;
 
-// Audio the streaming decoder must have followed before its own text for the last segment is
-// trusted as final. Its running normalisation starts from the model's defaults; after a few seconds
-// of this microphone and speaker it gives what decoding the segment whole gives (on the test
+// Audio the streaming decoder must have followed before the last segment began for its own text of
+// that segment to be trusted as final. Its running normalisation starts from the model's defaults; after a
+// few seconds of this microphone and speaker it gives what decoding the segment whole gives (on the test
 // recordings: identical for all but one, against 5 x more errors cold). The recogniser keeps that
 // normalisation from one dictation to the next.
 constexpr double warmStreamingSeconds = 5.0;
@@ -205,6 +205,9 @@ struct SphinxAnalyzer::Session {
         ps_decoder_t *decoder = partials ? model->streaming() : nullptr;
         std::exception_ptr failure;
         bool inUtterance = decoder && ps_start_utt(decoder) >= 0;
+        // How much audio the streaming decoder had followed when the current segment began: its
+        // normalisation must have been settled for the whole segment, not only its end.
+        double streamedAtSegmentStart = model->streamedSeconds();
         bool wasInSpeech = false;
         int buffersSincePartial = 0;
         std::vector<std::int16_t> segment;
@@ -236,6 +239,7 @@ struct SphinxAnalyzer::Session {
                 segmentCut(hypothesis(decoder), std::move(segment));
                 segment = {};
                 inUtterance = ps_start_utt(decoder) >= 0;
+                streamedAtSegmentStart = model->streamedSeconds();
                 buffersSincePartial = 0;
             } else if (inSpeech && ++buffersSincePartial >= partialInterval) {
                 buffersSincePartial = 0;
@@ -256,7 +260,7 @@ struct SphinxAnalyzer::Session {
         // the streaming decoder is warm its own text is as good, and ready at once.
         if (!cancelled && !failure && !segment.empty())
             segmentCut(liveText, std::move(segment),
-                       inUtteranceAtEnd && model->streamedSeconds() >= warmStreamingSeconds);
+                       inUtteranceAtEnd && streamedAtSegmentStart >= warmStreamingSeconds);
         finishInput();
         if (failure)
             std::rethrow_exception(failure);

@@ -36,10 +36,14 @@ SphinxModel::Decoder makeDecoder(const SphinxModelFiles &files, bool streaming)
     const QByteArray lm = files.languageModel.toUtf8();
     const QByteArray dict = files.dictionary.toUtf8();
     // The streaming decoder cannot see the whole segment, so it normalises as it goes; the segment
-    // decoder keeps the model's own whole-utterance normalisation.
+    // decoder keeps the model's own whole-utterance normalisation. The streaming decoder also skips
+    // the second and third search passes: they cost time in proportion to the utterance right when
+    // the user stops talking (about 0.3 s for 5 s of speech here), and on the test recordings the
+    // single pass was as accurate once warm.
     cmd_ln_t *config =
         streaming ? cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-lm", lm.constData(),
-                                "-dict", dict.constData(), "-logfn", "/dev/null", "-cmn", "live", nullptr)
+                                "-dict", dict.constData(), "-logfn", "/dev/null", "-cmn", "live", "-fwdflat",
+                                "no", "-bestpath", "no", nullptr)
                   : cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-lm", lm.constData(),
                                 "-dict", dict.constData(), "-logfn", "/dev/null", nullptr);
     if (!config)
