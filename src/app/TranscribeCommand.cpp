@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 
 namespace talvex {
 
@@ -113,6 +114,10 @@ std::variant<TranscribeCommand::Options, QString> TranscribeCommand::parse(const
 QCoro::Task<int> TranscribeCommand::run(Options options, SpeechService &speech, LanguageModelService *model,
                                         QTextStream &out, QTextStream &err)
 {
+    // The command's output is the transcripts and one line per problem; diagnostics only on request.
+    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("talvex.*.debug=false"));
+
     std::optional<Library> library;
     if (!options.libraryFile.isEmpty()) {
         auto read = readLibrary(options.libraryFile);

@@ -119,7 +119,7 @@ std::shared_ptr<SphinxModel> SphinxSpeechService::loadModel(const QString &local
     std::lock_guard loading(m_loadMutex);
     if (auto model = loadedModel(locale))
         return model;
-    qCInfo(lcSpeech) << "Loading the speech model for" << locale;
+    qCDebug(lcSpeech) << "Loading the speech model for" << locale;
     auto model = SphinxModel::load(filesFor(locale), m_preload == Preload::everything);
     std::lock_guard lock(m_mutex);
     m_models.insert(locale, model);
