@@ -14,7 +14,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-
 #include <utility>
 
 namespace talvex {
@@ -28,19 +27,21 @@ struct TaskCancelled : std::exception {
     const char *what() const noexcept override { return "cancelled"; }
 };
 
-const char *boolText(bool value) { return value ? "true" : "false"; }
+const char *boolText(bool value)
+{
+    return value ? "true" : "false";
+}
 
 } // namespace
 
 DictationController::DictationController(ControllerServices services, QObject *parent)
-    : QObject(parent),
-      m_services(std::move(services)),
-      m_waveform(WaveformFrame::silence()),
+    : QObject(parent), m_services(std::move(services)), m_waveform(WaveformFrame::silence()),
       m_speechStatus(ControllerTexts::checkingModel()),
       m_libraryPath(m_services.libraryPath.isEmpty() ? defaultLibraryPath() : m_services.libraryPath)
 {
     m_modelStatus = ControllerTexts::modelStatus(m_services.languageModel->availability());
-    m_shortcut = std::make_unique<GlobalShortcut>(*m_services.hotKeys, *m_services.modifierWatcher, *m_services.clock);
+    m_shortcut =
+        std::make_unique<GlobalShortcut>(*m_services.hotKeys, *m_services.modifierWatcher, *m_services.clock);
     loadLibrary();
 }
 
@@ -59,22 +60,17 @@ QString DictationController::defaultLibraryPath()
     return QDir(base).filePath(QStringLiteral("Talvex/Library.json"));
 }
 
-// --- Published setters: texts, flags, phase, window frame and locales notify only on change.
+// --- Published setters: texts, flags, phase, window frame and locales notify only on change; the
+// waveform, the latest transcript, the press count and the library on every assignment.
 
 void DictationController::setPhase(Phase phase)
 {
-    if (m_phase == phase)
-        return;
-    m_phase = phase;
-    emit phaseChanged();
+    notifyOnChange(m_phase, phase, &DictationController::phaseChanged);
 }
 
 void DictationController::setLiveText(const QString &text)
 {
-    if (m_liveText == text)
-        return;
-    m_liveText = text;
-    emit liveTextChanged();
+    notifyOnChange(m_liveText, text, &DictationController::liveTextChanged);
 }
 
 void DictationController::setWaveform(const WaveformFrame &frame)
@@ -85,10 +81,7 @@ void DictationController::setWaveform(const WaveformFrame &frame)
 
 void DictationController::setRecordingWindow(const std::optional<QRectF> &frame)
 {
-    if (m_recordingWindow == frame)
-        return;
-    m_recordingWindow = frame;
-    emit recordingWindowChanged();
+    notifyOnChange(m_recordingWindow, frame, &DictationController::recordingWindowChanged);
 }
 
 void DictationController::setLatest(const std::optional<Transcript> &transcript)
@@ -99,74 +92,47 @@ void DictationController::setLatest(const std::optional<Transcript> &transcript)
 
 void DictationController::setLocales(const QStringList &locales)
 {
-    if (m_locales == locales)
-        return;
-    m_locales = locales;
-    emit localesChanged();
+    notifyOnChange(m_locales, locales, &DictationController::localesChanged);
 }
 
 void DictationController::setShortcutReady(bool ready)
 {
-    if (m_shortcutReady == ready)
-        return;
-    m_shortcutReady = ready;
-    emit shortcutReadyChanged();
+    notifyOnChange(m_shortcutReady, ready, &DictationController::shortcutReadyChanged);
 }
 
 void DictationController::setModelStatus(const QString &status)
 {
-    if (m_modelStatus == status)
-        return;
-    m_modelStatus = status;
-    emit modelStatusChanged();
+    notifyOnChange(m_modelStatus, status, &DictationController::modelStatusChanged);
 }
 
 void DictationController::setMicrophoneReady(bool ready)
 {
-    if (m_microphoneReady == ready)
-        return;
-    m_microphoneReady = ready;
-    emit microphoneReadyChanged();
+    notifyOnChange(m_microphoneReady, ready, &DictationController::microphoneReadyChanged);
 }
 
 void DictationController::setAccessibilityReady(bool ready)
 {
-    if (m_accessibilityReady == ready)
-        return;
-    m_accessibilityReady = ready;
-    emit accessibilityReadyChanged();
+    notifyOnChange(m_accessibilityReady, ready, &DictationController::accessibilityReadyChanged);
 }
 
 void DictationController::setPasteNeedsAttention(bool needed)
 {
-    if (m_pasteNeedsAttention == needed)
-        return;
-    m_pasteNeedsAttention = needed;
-    emit pasteNeedsAttentionChanged();
+    notifyOnChange(m_pasteNeedsAttention, needed, &DictationController::pasteNeedsAttentionChanged);
 }
 
 void DictationController::setSpeechReady(bool ready)
 {
-    if (m_speechReady == ready)
-        return;
-    m_speechReady = ready;
-    emit speechReadyChanged();
+    notifyOnChange(m_speechReady, ready, &DictationController::speechReadyChanged);
 }
 
 void DictationController::setSpeechStatus(const QString &status)
 {
-    if (m_speechStatus == status)
-        return;
-    m_speechStatus = status;
-    emit speechStatusChanged();
+    notifyOnChange(m_speechStatus, status, &DictationController::speechStatusChanged);
 }
 
 void DictationController::setShortcutPressed(bool pressed)
 {
-    if (m_shortcutPressed == pressed)
-        return;
-    m_shortcutPressed = pressed;
-    emit shortcutPressedChanged();
+    notifyOnChange(m_shortcutPressed, pressed, &DictationController::shortcutPressedChanged);
 }
 
 void DictationController::setShortcutPresses(qint64 presses)
@@ -177,34 +143,22 @@ void DictationController::setShortcutPresses(qint64 presses)
 
 void DictationController::setLastPasteStatus(const std::optional<QString> &status)
 {
-    if (m_lastPasteStatus == status)
-        return;
-    m_lastPasteStatus = status;
-    emit lastPasteStatusChanged();
+    notifyOnChange(m_lastPasteStatus, status, &DictationController::lastPasteStatusChanged);
 }
 
 void DictationController::setLastPracticePasteStatus(const std::optional<QString> &status)
 {
-    if (m_lastPracticePasteStatus == status)
-        return;
-    m_lastPracticePasteStatus = status;
-    emit lastPracticePasteStatusChanged();
+    notifyOnChange(m_lastPracticePasteStatus, status, &DictationController::lastPracticePasteStatusChanged);
 }
 
 void DictationController::setTestingPracticePaste(bool testing)
 {
-    if (m_testingPracticePaste == testing)
-        return;
-    m_testingPracticePaste = testing;
-    emit testingPracticePasteChanged();
+    notifyOnChange(m_testingPracticePaste, testing, &DictationController::testingPracticePasteChanged);
 }
 
 void DictationController::setMessage(std::optional<QString> message)
 {
-    if (m_message == message)
-        return;
-    m_message = std::move(message);
-    emit messageChanged();
+    notifyOnChange(m_message, message, &DictationController::messageChanged);
 }
 
 void DictationController::setLibrary(const Library &library)
@@ -213,7 +167,10 @@ void DictationController::setLibrary(const Library &library)
     emit libraryChanged();
 }
 
-const Preferences &DictationController::preferences() const { return m_library.preferences; }
+const Preferences &DictationController::preferences() const
+{
+    return m_library.preferences;
+}
 
 std::optional<Transcript> DictationController::mostRecentTranscript() const
 {
@@ -224,9 +181,15 @@ std::optional<Transcript> DictationController::mostRecentTranscript() const
     return std::nullopt;
 }
 
-void DictationController::setPracticeWindow(QWidget *window) { m_practiceWindow = window; }
+void DictationController::setPracticeWindow(QWidget *window)
+{
+    m_practiceWindow = window;
+}
 
-void DictationController::setShortcutProbeWindow(QWidget *window) { m_shortcutProbeWindow = window; }
+void DictationController::setShortcutProbeWindow(QWidget *window)
+{
+    m_shortcutProbeWindow = window;
+}
 
 // --- Activation and the return to idle.
 
@@ -263,7 +226,8 @@ void DictationController::repairEditingShortcut()
     Preferences repaired = m_library.preferences;
     repaired.shortcutKey = Shortcut::defaultShortcut();
     setPreferences(repaired);
-    setMessage(ControllerTexts::editingShortcutReset(stored.displayText(), repaired.shortcutKey.displayText()));
+    setMessage(
+        ControllerTexts::editingShortcutReset(stored.displayText(), repaired.shortcutKey.displayText()));
 }
 
 void DictationController::reset()
@@ -391,9 +355,9 @@ QCoro::Task<> DictationController::runWatchdog(QUuid capture, CancellationToken 
     }
 }
 
-QCoro::Task<> DictationController::runStart(std::optional<SpeechPreparation> preparation, Preferences snapshot,
-                                            std::shared_ptr<LiveDictation> session, QUuid capture,
-                                            CancellationToken token)
+QCoro::Task<> DictationController::runStart(std::optional<SpeechPreparation> preparation,
+                                            Preferences snapshot, std::shared_ptr<LiveDictation> session,
+                                            QUuid capture, CancellationToken token)
 {
     QPointer<DictationController> self(this);
     // Each await may outlive the dictation: a continuation acts only while its identity is current.
@@ -425,8 +389,8 @@ QCoro::Task<> DictationController::runStart(std::optional<SpeechPreparation> pre
                 throw TaskCancelled();
             // Discard the failed preparation so the next dictation prepares again, but keep a newer
             // one started meanwhile (a changed locale, a restored backup).
-            if (isCurrent(capture) && m_library.preferences.locale == snapshot.locale && m_speechPreparation &&
-                m_speechPreparation->isSameAs(*preparation))
+            if (isCurrent(capture) && m_library.preferences.locale == snapshot.locale &&
+                m_speechPreparation && m_speechPreparation->isSameAs(*preparation))
                 m_speechPreparation.reset();
             throw;
         }
@@ -498,7 +462,8 @@ void DictationController::prepareSpeech()
     runPreparation(locale, id, preparation);
 }
 
-QCoro::Task<> DictationController::runPreparation(QString locale, QUuid preparationID, SpeechPreparation preparation)
+QCoro::Task<> DictationController::runPreparation(QString locale, QUuid preparationID,
+                                                  SpeechPreparation preparation)
 {
     QPointer<DictationController> self(this);
     std::exception_ptr failure;
@@ -593,8 +558,8 @@ QCoro::Task<> DictationController::runStop(std::shared_ptr<LiveDictation> sessio
     reset();
 }
 
-QCoro::Task<> DictationController::complete(QString text, WritingMode mode, Preferences snapshot, QString source,
-                                            std::shared_ptr<Destination> target)
+QCoro::Task<> DictationController::complete(QString text, WritingMode mode, Preferences snapshot,
+                                            QString source, std::shared_ptr<Destination> target)
 {
     QPointer<DictationController> self(this);
     if (text.isEmpty())
@@ -618,7 +583,7 @@ QCoro::Task<> DictationController::complete(QString text, WritingMode mode, Pref
     const QString label = ControllerTexts::statusLabel(outcome);
     const std::optional<QString> notice = ControllerTexts::deliveryNotice(outcome);
     const QString bundle = target->app() && target->app()->applicationID ? *target->app()->applicationID
-                                                                          : QStringLiteral("unknown");
+                                                                         : QStringLiteral("unknown");
     qCInfo(lcDelivery, "Delivery to %s: %s", qUtf8Printable(bundle), qUtf8Printable(label));
     refreshPermissions();
 
@@ -671,8 +636,7 @@ QCoro::Task<> DictationController::tearDown(std::shared_ptr<LiveDictation> sessi
 void DictationController::refreshPermissions()
 {
     setModelStatus(ControllerTexts::modelStatus(m_services.languageModel->availability()));
-    setMicrophoneReady(microphone()->authorizationStatus() ==
-                       MicrophoneAuthorization::authorized);
+    setMicrophoneReady(microphone()->authorizationStatus() == MicrophoneAuthorization::authorized);
     const bool trusted = m_services.delivery.accessibility->isTrusted();
     const bool canPost = m_services.delivery.keyboard->canPostEvents();
     setAccessibilityReady(trusted && canPost);
@@ -689,7 +653,10 @@ std::shared_ptr<AudioEngine> DictationController::microphone()
     return m_microphone;
 }
 
-void DictationController::allowMicrophone() { requestMicrophoneAccess(); }
+void DictationController::allowMicrophone()
+{
+    requestMicrophoneAccess();
+}
 
 QCoro::Task<> DictationController::requestMicrophoneAccess()
 {
@@ -710,7 +677,10 @@ void DictationController::allowAccessibility()
     openSettings(SettingsPane::accessibility);
 }
 
-void DictationController::openSettings(SettingsPane pane) { m_services.delivery.workspace->openSettings(pane); }
+void DictationController::openSettings(SettingsPane pane)
+{
+    m_services.delivery.workspace->openSettings(pane);
+}
 
 QCoro::Task<> DictationController::testPracticePaste()
 {
@@ -828,7 +798,8 @@ void DictationController::importBackup()
 
         if (!m_diskReadable && QFileInfo::exists(m_libraryPath)) {
             // Keep the unreadable file: the user may still get something out of it.
-            const QString recovery = QFileInfo(m_libraryPath).dir().filePath(ControllerTexts::recoveryFileName());
+            const QString recovery =
+                QFileInfo(m_libraryPath).dir().filePath(ControllerTexts::recoveryFileName());
             if (!QFile::copy(m_libraryPath, recovery))
                 throw PlatformError(ControllerTexts::couldNotCopy(m_libraryPath, recovery));
         }
@@ -851,7 +822,8 @@ void DictationController::importBackup()
         setLibrary(merged);
         setShortcutReady(m_shortcut->registerShortcut(m_library.preferences.shortcutKey));
         prepareSpeech();
-        setMessage(registered ? ControllerTexts::backupRestored() : ControllerTexts::backupRestoredKeptShortcut());
+        setMessage(registered ? ControllerTexts::backupRestored()
+                              : ControllerTexts::backupRestoredKeptShortcut());
     } catch (...) {
         setMessage(ControllerTexts::describe(std::current_exception()));
     }

@@ -22,7 +22,6 @@
 #include <QStringList>
 #include <QUuid>
 #include <QWidget>
-
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -57,7 +56,7 @@ class DictationController final : public QObject {
     Q_PROPERTY(std::optional<QString> message READ message WRITE setMessage NOTIFY messageChanged)
     Q_PROPERTY(talvex::Library library READ library NOTIFY libraryChanged)
 
-public:
+  public:
     /// The dictation phase. The order fixes the ordinal values.
     enum class Phase { idle, preparing, recording, transcribing, refining };
     Q_ENUM(Phase)
@@ -145,7 +144,7 @@ public:
     /// Delivers "Talvex paste test." into the onboarding practice field. Only in idle.
     QCoro::Task<> testPracticePaste();
 
-signals:
+  signals:
     void phaseChanged();
     void liveTextChanged();
     void waveformChanged();
@@ -167,7 +166,7 @@ signals:
     void messageChanged();
     void libraryChanged();
 
-private:
+  private:
     friend class DictationControllerProbe; // tests read the per-dictation state through it
 
     void reset();
@@ -199,6 +198,15 @@ private:
     std::shared_ptr<Destination> captureDestination(bool explicitPractice) const;
     bool shortcutProbeIsKey() const;
 
+    /// Assigns and notifies only on a real change.
+    template <typename T, typename U>
+    void notifyOnChange(T &member, U &&value, void (DictationController::*changed)())
+    {
+        if (member == value)
+            return;
+        member = std::forward<U>(value);
+        emit(this->*changed)();
+    }
     void setPhase(Phase phase);
     void setLiveText(const QString &text);
     void setWaveform(const WaveformFrame &frame);
