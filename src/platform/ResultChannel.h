@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <atomic>
 #include <coroutine>
 #include <deque>
 #include <exception>
@@ -24,7 +25,7 @@ class ResultChannel final : public std::enable_shared_from_this<ResultChannel> {
     void push(SpeechResult result)
     {
         post([result = std::move(result)](ResultChannel &self) {
-            if (!self.m_ended)
+            if (!self.m_ended && !self.m_abandoned)
                 self.m_results.push_back(result);
         });
     }
@@ -40,9 +41,11 @@ class ResultChannel final : public std::enable_shared_from_this<ResultChannel> {
         });
     }
 
-    /// Any thread: ends at once, dropping results not yet read.
+    /// Any thread: ends at once, dropping results not yet read, also those pushed but still on
+    /// their way to the main thread.
     void abandon()
     {
+        m_abandoned = true;
         post([](ResultChannel &self) {
             self.m_results.clear();
             self.m_ended = true;
@@ -53,14 +56,14 @@ class ResultChannel final : public std::enable_shared_from_this<ResultChannel> {
     QCoro::Task<std::optional<SpeechResult>> next()
     {
         auto self = shared_from_this();
-        while (m_results.empty() && !m_ended)
+        while (m_results.empty() && !m_ended && !m_abandoned)
             co_await Wait{this};
-        if (!m_results.empty()) {
+        if (!m_results.empty() && !m_abandoned) {
             SpeechResult result = std::move(m_results.front());
             m_results.pop_front();
             co_return result;
         }
-        if (m_error)
+        if (m_error && !m_abandoned)
             std::rethrow_exception(m_error);
         co_return std::nullopt;
     }
@@ -90,6 +93,7 @@ class ResultChannel final : public std::enable_shared_from_this<ResultChannel> {
     std::deque<SpeechResult> m_results;
     bool m_ended = false;
     std::exception_ptr m_error;
+    std::atomic<bool> m_abandoned = false;
     std::coroutine_handle<> m_waiter;
 };
 
