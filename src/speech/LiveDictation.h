@@ -19,7 +19,9 @@ namespace talvex {
 
 /// One recording: opens the microphone, streams converted audio into the recogniser, reports the
 /// running text and waveform frames, and on finish hands back the final transcript. Main thread only;
-/// used for one dictation, then dropped.
+/// used for one dictation, then dropped. Its operations suspend on other threads' work, so the owner
+/// keeps it alive (e.g. in a shared_ptr held by the running task) until they have returned; the
+/// background recognition it started owns what it uses and may outlive it.
 class LiveDictation final {
   public:
     using Meter = AudioTap::Meter;
