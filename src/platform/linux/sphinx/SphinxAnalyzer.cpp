@@ -162,7 +162,9 @@ struct SphinxAnalyzer::Session {
             Segment segment;
             {
                 std::unique_lock lock(mutex);
-                changed.wait(lock, [this] { return !segments.empty() || inputDone || cancelled; });
+                // Even when cancelled, the model is handed back only once the input thread is done
+                // with the streaming decoder, so the next dictation never shares a decoder.
+                changed.wait(lock, [this] { return (!segments.empty() && !cancelled) || inputDone; });
                 if (cancelled || segments.empty())
                     break;
                 segment = std::move(segments.front());
