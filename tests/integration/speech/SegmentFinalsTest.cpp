@@ -1,0 +1,143 @@
+// The recogniser's own promise: a segment ended by a pause becomes a final result while the input is
+// still open (the user keeps talking), partial text comes before it, and the rest follows at the end.
+#include "SphinxSpeechService.h"
+#include "WavFile.h"
+#include "WordErrorRate.h"
+#include "speech/LocalModels.h"
+
+#include <QEventLoop>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace talvex::test {
+namespace {
+
+template <typename T> T awaitTask(QCoro::Task<T> task)
+{
+    QEventLoop loop;
+    bool done = false;
+    std::exception_ptr error;
+    std::conditional_t<std::is_void_v<T>, bool, std::optional<T>> value{};
+    auto runner = [&]() -> QCoro::Task<> {
+        try {
+            if constexpr (std::is_void_v<T>)
+                co_await task;
+            else
+                value = co_await task;
+        } catch (...) {
+            error = std::current_exception();
+        }
+        done = true;
+        loop.quit();
+    };
+    auto running = runner();
+    if (!done)
+        loop.exec();
+    if (error)
+        std::rethrow_exception(error);
+    if constexpr (!std::is_void_v<T>)
+        return std::move(*value);
+}
+
+// `text` spoken by flite, resampled as the tap would deliver it: 16 kHz mono float.
+std::vector<float> speech(const QTemporaryDir &dir, const QString &text)
+{
+    const QString path = dir.filePath("speech.wav");
+    QProcess::execute("flite", {"-voice", "kal16", "-t", text, "-o", path});
+    auto decoded = WavFile::read(path);
+    const auto &audio = std::get<WavAudio>(decoded);
+    EXPECT_EQ(audio.format, (AudioFormat{16000, 1}));
+    return audio.samples;
+}
+
+void queue(AnalyzerInputStream &stream, const std::vector<float> &samples)
+{
+    for (std::size_t start = 0; start < samples.size(); start += 683) {
+        const auto count = std::min<std::size_t>(683, samples.size() - start);
+        auto buffer = PcmBuffer::make({16000, 1}, std::int64_t(count));
+        std::copy_n(samples.begin() + std::ptrdiff_t(start), count, buffer->samples.begin());
+        buffer->frameLength = std::int64_t(count);
+        // The test's queue is large enough for all of it; a real tap would have stopped at 128.
+        ASSERT_EQ(stream.yield(std::move(*buffer)), AnalyzerInputStream::YieldResult::enqueued);
+    }
+}
+
+TEST(SegmentFinalsTest, PauseEndedSegmentIsFinalWhileTheUserKeepsTalking)
+{
+    QTemporaryDir dir;
+    SphinxSpeechService service;
+    const QString locale = awaitTask(LocalModels::prepareSpeech(service, "en-US"));
+    const QString first = "the weather is nice today";
+    const QString second = "please call me when you get home";
+    const auto firstAudio = speech(dir, first);
+    const auto secondAudio = speech(dir, second);
+    const std::vector<float> pause(16000, 0.0f); // one second of silence ends a segment
+
+    auto module = service.makeTranscriber(locale);
+    auto analyzer = service.makeAnalyzer(module);
+    auto input = std::make_shared<AnalyzerInputStream>(100000);
+    queue(*input, firstAudio);
+    queue(*input, pause);
+    queue(*input, secondAudio); // still talking: the stream stays open
+
+    auto analysis = analyzer->start(input);
+    std::vector<SpeechResult> beforeEnd;
+    for (;;) {
+        auto result = awaitTask(module->nextResult());
+        ASSERT_TRUE(result) << "results ended while the input was open";
+        beforeEnd.push_back(*result);
+        if (result->isFinal)
+            break;
+    }
+    ASSERT_GE(beforeEnd.size(), 2u);
+    EXPECT_FALSE(beforeEnd.front().isFinal) << "partial text comes first";
+    EXPECT_LE(wordErrorRate(first, beforeEnd.back().text), 0.2) << beforeEnd.back().text.toStdString();
+
+    queue(*input, pause);
+    input->finish();
+    awaitTask(std::move(analysis));
+    awaitTask(analyzer->finalizeAndFinishThroughEndOfInput());
+    QStringList finals;
+    while (auto result = awaitTask(module->nextResult()))
+        if (result->isFinal)
+            finals << result->text;
+    ASSERT_EQ(finals.size(), 1);
+    EXPECT_LE(wordErrorRate(second, finals[0]), 0.2) << finals[0].toStdString();
+}
+
+TEST(SegmentFinalsTest, CancelledRecognitionEndsItsResultsAndFreesTheModel)
+{
+    QTemporaryDir dir;
+    SphinxSpeechService service;
+    const QString locale = awaitTask(LocalModels::prepareSpeech(service, "en-US"));
+    const auto audio = speech(dir, "the weather is nice today and tomorrow it will rain");
+
+    auto module = service.makeTranscriber(locale);
+    auto analyzer = service.makeAnalyzer(module);
+    auto input = std::make_shared<AnalyzerInputStream>(100000);
+    queue(*input, audio);
+    auto analysis = analyzer->start(input);
+    input->finish();
+    awaitTask(analyzer->cancelAndFinishNow());
+    EXPECT_FALSE(awaitTask(module->nextResult())); // nothing after a cancel
+    awaitTask(std::move(analysis));
+
+    // The model is free again: a new recognition runs to its end.
+    auto nextModule = service.makeTranscriber(locale);
+    auto next = service.makeAnalyzer(nextModule);
+    auto nextInput = std::make_shared<AnalyzerInputStream>(100000);
+    queue(*nextInput, audio);
+    nextInput->finish();
+    awaitTask(next->start(nextInput));
+    awaitTask(next->finalizeAndFinishThroughEndOfInput());
+    QString text;
+    while (auto result = awaitTask(nextModule->nextResult()))
+        if (result->isFinal)
+            text = LocalModels::join(text, result->text);
+    EXPECT_LE(wordErrorRate("the weather is nice today and tomorrow it will rain", text), 0.2)
+        << text.toStdString();
+}
+
+} // namespace
+} // namespace talvex::test
