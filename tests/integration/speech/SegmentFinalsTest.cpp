@@ -141,3 +141,41 @@ TEST(SegmentFinalsTest, CancelledRecognitionEndsItsResultsAndFreesTheModel)
 
 } // namespace
 } // namespace talvex::test
+
+namespace talvex::test {
+namespace {
+
+QString recognise(SphinxSpeechService &service, const QString &locale, const std::vector<float> &audio,
+                  const QStringList &hints)
+{
+    auto module = service.makeOfflineTranscriber(locale);
+    auto analyzer = service.makeAnalyzer(module);
+    if (!hints.isEmpty())
+        awaitTask(analyzer->setContext(hints));
+    auto input = std::make_shared<AnalyzerInputStream>(100000);
+    queue(*input, audio);
+    input->finish();
+    awaitTask(analyzer->start(input));
+    awaitTask(analyzer->finalizeAndFinishThroughEndOfInput());
+    QString text;
+    while (auto result = awaitTask(module->nextResult()))
+        if (result->isFinal)
+            text = LocalModels::join(text, result->text);
+    return text;
+}
+
+TEST(SegmentFinalsTest, HintedWordsBelongToTheDictationThatHintedThem)
+{
+    QTemporaryDir dir;
+    SphinxSpeechService service;
+    const QString locale = awaitTask(LocalModels::prepareSpeech(service, "en-US"));
+    const auto audio = speech(dir, "Please open Talvex now.");
+
+    EXPECT_FALSE(recognise(service, locale, audio, {}).contains("talvex"));
+    EXPECT_TRUE(recognise(service, locale, audio, {"Talvex", "Kubernetes"}).contains("talvex"));
+    EXPECT_TRUE(recognise(service, locale, audio, {"Talvex"}).contains("talvex")); // still hinted
+    EXPECT_FALSE(recognise(service, locale, audio, {}).contains("talvex"));        // gone again
+}
+
+} // namespace
+} // namespace talvex::test

@@ -66,6 +66,7 @@ struct SphinxAnalyzer::Session {
     std::mutex mutex;
     std::condition_variable changed;
     bool holdsModel = false;
+    bool vocabularySet = false; // by setContext; without hints start clears earlier dictations' words
     std::deque<Segment> segments; // waiting for the segment decoder, in order
     bool inputDone = false;
     bool segmentThreadRunning = false;
@@ -197,6 +198,8 @@ struct SphinxAnalyzer::Session {
     void readInput(const std::shared_ptr<AnalyzerInputStream> &input, const std::shared_ptr<Session> &self)
     {
         acquireModel();
+        if (!vocabularySet)
+            model->useVocabulary({}, module->volatileResults());
         {
             std::lock_guard lock(mutex);
             segmentThreadRunning = true;
@@ -291,7 +294,8 @@ QCoro::Task<> SphinxAnalyzer::setContext(QStringList contextualStrings)
     auto session = m_session;
     auto adding = onWorkerThread([session, contextualStrings] {
         session->acquireModel();
-        return session->model->addWords(contextualStrings, session->module->volatileResults());
+        session->vocabularySet = true;
+        return session->model->useVocabulary(contextualStrings, session->module->volatileResults());
     });
     const QStringList added = co_await adding;
     qCDebug(lcSpeech) << "Vocabulary words added to the dictionary:" << added.size();

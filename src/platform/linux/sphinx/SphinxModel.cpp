@@ -6,6 +6,7 @@
 
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 #include <future>
 #include <pocketsphinx.h>
 #include <set>
@@ -109,12 +110,27 @@ void SphinxModel::release()
     m_free.notify_one();
 }
 
-QStringList SphinxModel::addWords(const QStringList &words, bool streamingToo)
+QStringList SphinxModel::useVocabulary(const QStringList &words, bool streamingToo)
 {
     static const QRegularExpression separators(QStringLiteral("[^\\w']+"));
     std::vector<ps_decoder_t *> decoders{m_segments.get()};
     if (streamingToo && streaming())
         decoders.push_back(streaming());
+
+    // Words an earlier dictation added but this one does not ask for go again: the dictionary is
+    // reloaded from its file (rare: only when the vocabulary changed), then this dictation's added.
+    std::set<QByteArray> wanted;
+    for (const auto &hint : words)
+        for (const auto &piece : hint.split(separators, Qt::SkipEmptyParts))
+            wanted.insert(piece.toLower().toUtf8());
+    const bool stale = std::any_of(m_added.begin(), m_added.end(), [&](const QByteArray &w) { return !wanted.count(w); });
+    if (stale) {
+        const QByteArray dictionary = m_files.dictionary.toUtf8();
+        for (ps_decoder_t *decoder : {m_segments.get(), m_streaming.get()})
+            if (decoder && ps_load_dict(decoder, dictionary.constData(), nullptr, nullptr) < 0)
+                qCWarning(lcSpeech) << "The recogniser could not reload its dictionary";
+        m_added.clear();
+    }
 
     QStringList added;
     std::set<QByteArray> seen;
@@ -144,6 +160,7 @@ QStringList SphinxModel::addWords(const QStringList &words, bool streamingToo)
                     qCWarning(lcSpeech) << "The recogniser refused a vocabulary word";
             }
             added << QString::fromUtf8(word);
+            m_added.insert(word);
         }
     }
     return added;

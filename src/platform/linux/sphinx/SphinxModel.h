@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QString>
+#include <QByteArray>
 #include <QStringList>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <vector>
 
 struct ps_decoder_s;
@@ -53,10 +55,12 @@ class SphinxModel final {
     /// Hands the decoders back. Only the holder calls it.
     void release();
 
-    /// Makes `words` recognisable: each word missing from the dictionary gets a pronunciation from
-    /// the English lexicon or letter-to-sound rules, in the segment decoder and, with
-    /// `streamingToo`, the streaming one. Returns the words added. Holder only.
-    QStringList addWords(const QStringList &words, bool streamingToo);
+    /// Makes `words` (this dictation's hints, possibly none) recognisable and nothing else beyond the
+    /// dictionary: each word missing from it gets a pronunciation from the English lexicon or
+    /// letter-to-sound rules, in the segment decoder and, with `streamingToo`, the streaming one;
+    /// words added for an earlier dictation and not hinted now are removed. Returns the words added.
+    /// Holder only.
+    QStringList useVocabulary(const QStringList &words, bool streamingToo);
 
   private:
     SphinxModel(SphinxModelFiles files, Decoder streaming, Decoder segments);
@@ -69,6 +73,7 @@ class SphinxModel final {
     std::condition_variable m_free;
     bool m_busy = false;
     double m_streamedSeconds = 0.0;
+    std::set<QByteArray> m_added; // words added to the dictionary for dictations
 };
 
 } // namespace talvex
