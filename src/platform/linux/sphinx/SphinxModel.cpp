@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <future>
+#include <map>
 #include <pocketsphinx.h>
 #include <set>
 #include <sphinxbase/ckd_alloc.h>
@@ -123,7 +124,8 @@ QStringList SphinxModel::useVocabulary(const QStringList &words, bool streamingT
     for (const auto &hint : words)
         for (const auto &piece : hint.split(separators, Qt::SkipEmptyParts))
             wanted.insert(piece.toLower().toUtf8());
-    const bool stale = std::any_of(m_added.begin(), m_added.end(), [&](const QByteArray &w) { return !wanted.count(w); });
+    const bool stale =
+        std::any_of(m_added.begin(), m_added.end(), [&](const QByteArray &w) { return !wanted.count(w); });
     if (stale) {
         const QByteArray dictionary = m_files.dictionary.toUtf8();
         for (ps_decoder_t *decoder : {m_segments.get(), m_streaming.get()})
@@ -132,8 +134,11 @@ QStringList SphinxModel::useVocabulary(const QStringList &words, bool streamingT
         m_added.clear();
     }
 
+    // Each decoder's search is rebuilt once, after its last new word: a rebuild costs about a tenth
+    // of a second, which per word would make a long vocabulary hold up the start of a dictation.
     QStringList added;
     std::set<QByteArray> seen;
+    std::map<ps_decoder_t *, std::vector<std::pair<QByteArray, QByteArray>>> additions;
     for (const auto &hint : words) {
         for (const auto &piece : hint.split(separators, Qt::SkipEmptyParts)) {
             const QByteArray word = piece.toLower().toUtf8();
@@ -153,14 +158,17 @@ QStringList SphinxModel::useVocabulary(const QStringList &words, bool streamingT
                 qCDebug(lcSpeech) << "No pronunciation for a vocabulary word";
                 continue;
             }
-            const QByteArray pronunciation = phones->toUtf8();
-            for (ps_decoder_t *decoder : missing) {
-                // Rebuilding the search after each word costs little next to a dictation's start.
-                if (ps_add_word(decoder, word.constData(), pronunciation.constData(), TRUE) < 0)
-                    qCWarning(lcSpeech) << "The recogniser refused a vocabulary word";
-            }
+            for (ps_decoder_t *decoder : missing)
+                additions[decoder].emplace_back(word, phones->toUtf8());
             added << QString::fromUtf8(word);
             m_added.insert(word);
+        }
+    }
+    for (const auto &[decoder, entries] : additions) {
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const bool last = i + 1 == entries.size();
+            if (ps_add_word(decoder, entries[i].first.constData(), entries[i].second.constData(), last) < 0)
+                qCWarning(lcSpeech) << "The recogniser refused a vocabulary word";
         }
     }
     return added;
