@@ -2,6 +2,7 @@
 #include "ChatCompletionsModel.h"
 #include "CommandLine.h"
 #include "LinuxServices.h"
+#include "SettledQuit.h"
 #include "SignalQuit.h"
 #include "SphinxSpeechService.h"
 #include "TalvexDelegate.h"
@@ -73,11 +74,8 @@ int runApplication(int argc, char **argv)
     // No main window: closing a dialog must not end the process.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // Installed before anything slow: a signal during start-up waits in its socket for the loop.
     talvex::SignalQuit quitOnSignal;
-    QObject::connect(&quitOnSignal, &talvex::SignalQuit::received, &app, [](int signalNumber) {
-        qCInfo(lcApp, "Quitting on signal %d", signalNumber);
-        QCoreApplication::quit();
-    });
 
     QString problem;
     std::unique_ptr<talvex::LinuxServices> services = talvex::LinuxServices::open(&problem);
@@ -91,6 +89,21 @@ int runApplication(int argc, char **argv)
         // A language model that comes or goes changes the readiness text at once.
         QObject::connect(&services->languageModel(), &talvex::ChatCompletionsModel::availabilityChanged,
                          &delegate.controller(), &talvex::DictationController::refreshPermissions);
+        // A signal ends the loop at once, unless a dictation is being finished: then its delivery
+        // completes first, so no paste key stays down and the user's clipboard comes back.
+        talvex::SettledQuit settledQuit(
+            [&delegate] {
+                const auto phase = delegate.controller().phase();
+                return phase == talvex::Phase::transcribing || phase == talvex::Phase::refining;
+            },
+            [] { QCoreApplication::quit(); }, std::chrono::seconds(5));
+        QObject::connect(&delegate.controller(), &talvex::DictationController::phaseChanged, &settledQuit,
+                         &talvex::SettledQuit::recheck);
+        QObject::connect(&quitOnSignal, &talvex::SignalQuit::received, &settledQuit,
+                         [&settledQuit](int signalNumber) {
+                             qCInfo(lcApp, "Quitting on signal %d", signalNumber);
+                             settledQuit.request();
+                         });
         QTimer::singleShot(0, &delegate, &talvex::TalvexDelegate::applicationDidFinishLaunching);
         status = app.exec();
         // The controller (shortcut registration, live session and its audio engine) goes first,

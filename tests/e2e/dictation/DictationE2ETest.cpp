@@ -156,6 +156,32 @@ TEST_F(DictationE2ETest, SigintWhileRecordingEndsTalvexCleanlyAndTypesNothing)
     EXPECT_EQ(XTestKeyboard::keysDown(), std::vector<int>{});
 }
 
+TEST_F(DictationE2ETest, SigtermRightAfterTheReleaseStillDeliversWholeBeforeEnding)
+{
+    const auto wav = speechFile(sentence);
+    ASSERT_TRUE(wav);
+    QString error;
+    ASSERT_TRUE(talvex.start({}, &error)) << error.toStdString();
+    ASSERT_TRUE(target.start(&error)) << error.toStdString();
+
+    const auto stop = dictate(talvex, keys, {controlKey, shiftKey, spaceKey}, Gesture::hold, *wav, &error);
+    ASSERT_TRUE(stop) << error.toStdString();
+    // The logout case: the session ends talvex while it is finishing the dictation.
+    ::kill(pid_t(talvex.pid()), SIGTERM);
+    EXPECT_TRUE(talvex.waitForExit()) << talvex.log().toStdString();
+    const auto delivered =
+        talvex.waitForLine(QStringLiteral("delivery"), QStringLiteral("Delivery to"), stop->firstLine);
+    ASSERT_TRUE(delivered) << "the dictation was cut off\n" << talvex.log().toStdString();
+    EXPECT_EQ(delivered->message, QStringLiteral("Delivery to Zenity: Paste confirmed"));
+    EXPECT_EQ(XTestKeyboard::keysDown(), std::vector<int>{}) << "a paste key was left pressed";
+    const auto field = target.finish(keys);
+    ASSERT_TRUE(field);
+    EXPECT_LE(test::wordErrorRate(sentence, *field), 0.10) << "heard: " << field->toStdString();
+    const auto library = talvex.readLibrary();
+    ASSERT_TRUE(library);
+    EXPECT_EQ(library->history.size(), 1);
+}
+
 TEST(TalvexExecutable, WithoutADisplayItSaysSoAndFails)
 {
     QProcess process;
