@@ -1,5 +1,6 @@
 // The live dictation pipeline with the real backends: PulseAudio capture of the private desktop's
 // default source (the null sink's monitor), libsoxr conversion and PocketSphinx recognition.
+#include "AwaitTask.h"
 #include "PulseAudioEngine.h"
 #include "SphinxSpeechService.h"
 #include "WordErrorRate.h"
@@ -20,33 +21,6 @@
 
 namespace talvex::test {
 namespace {
-
-template <typename T> T awaitTask(QCoro::Task<T> task)
-{
-    QEventLoop loop;
-    bool done = false;
-    std::exception_ptr error;
-    std::conditional_t<std::is_void_v<T>, bool, std::optional<T>> value{};
-    auto runner = [&]() -> QCoro::Task<> {
-        try {
-            if constexpr (std::is_void_v<T>)
-                co_await task;
-            else
-                value = co_await task;
-        } catch (...) {
-            error = std::current_exception();
-        }
-        done = true;
-        loop.quit();
-    };
-    auto running = runner();
-    if (!done)
-        loop.exec();
-    if (error)
-        std::rethrow_exception(error);
-    if constexpr (!std::is_void_v<T>)
-        return std::move(*value);
-}
 
 QString tempPath(const QString &name)
 {
