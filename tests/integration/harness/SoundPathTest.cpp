@@ -34,12 +34,12 @@ class Recorder final {
 public:
     Recorder()
     {
-        const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, kRate, 1};
+        const pa_sample_spec sampleSpec{PA_SAMPLE_FLOAT32LE, kRate, 1};
         pa_buffer_attr attributes{};
         attributes.maxlength = static_cast<uint32_t>(-1);
         attributes.fragsize = kChunkFrames * sizeof(float);
         m_stream.reset(pa_simple_new(nullptr, "talvex-harness-test", PA_STREAM_RECORD, nullptr, "capture",
-                                     &spec, nullptr, &attributes, &m_error));
+                                     &sampleSpec, nullptr, &attributes, &m_error));
     }
 
     bool ready() const { return m_stream != nullptr; }

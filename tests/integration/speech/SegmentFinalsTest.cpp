@@ -1,5 +1,6 @@
 // The recogniser's own promise: a segment ended by a pause becomes a final result while the input is
 // still open (the user keeps talking), partial text comes before it, and the rest follows at the end.
+#include "AwaitTask.h"
 #include "SphinxSpeechService.h"
 #include "WavFile.h"
 #include "WordErrorRate.h"
@@ -12,33 +13,6 @@
 
 namespace talvex::test {
 namespace {
-
-template <typename T> T awaitTask(QCoro::Task<T> task)
-{
-    QEventLoop loop;
-    bool done = false;
-    std::exception_ptr error;
-    std::conditional_t<std::is_void_v<T>, bool, std::optional<T>> value{};
-    auto runner = [&]() -> QCoro::Task<> {
-        try {
-            if constexpr (std::is_void_v<T>)
-                co_await task;
-            else
-                value = co_await task;
-        } catch (...) {
-            error = std::current_exception();
-        }
-        done = true;
-        loop.quit();
-    };
-    auto running = runner();
-    if (!done)
-        loop.exec();
-    if (error)
-        std::rethrow_exception(error);
-    if constexpr (!std::is_void_v<T>)
-        return std::move(*value);
-}
 
 // `text` spoken by flite, resampled as the tap would deliver it: 16 kHz mono float.
 std::vector<float> speech(const QTemporaryDir &dir, const QString &text)

@@ -83,7 +83,7 @@ struct SourceLookup {
     bool done = false;
     bool found = false;
     QString defaultSource;
-    pa_sample_spec spec{};
+    pa_sample_spec sampleSpec{};
     QString name;
 };
 
@@ -187,7 +187,7 @@ PulseAudioEngine::Probe PulseAudioEngine::probeBlocking()
                 auto *l = static_cast<SourceLookup *>(data);
                 if (info) {
                     l->found = true;
-                    l->spec = info->sample_spec;
+                    l->sampleSpec = info->sample_spec;
                     l->name = QString::fromUtf8(info->name);
                 }
                 if (eol != 0 || info) {
@@ -208,7 +208,8 @@ PulseAudioEngine::Probe PulseAudioEngine::probeBlocking()
         return probe;
     }
     probe.authorization = MicrophoneAuthorization::authorized;
-    probe.format = AudioFormat{static_cast<double>(lookup.spec.rate), static_cast<int>(lookup.spec.channels)};
+    probe.format =
+        AudioFormat{static_cast<double>(lookup.sampleSpec.rate), static_cast<int>(lookup.sampleSpec.channels)};
     probe.sourceName = lookup.name;
     return probe;
 }
@@ -294,11 +295,11 @@ void PulseAudioEngine::startBlocking()
     if (!connectLocked(error))
         throw PlatformError(error);
 
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_FLOAT32NE;
-    spec.rate = static_cast<std::uint32_t>(m_format.sampleRate);
-    spec.channels = static_cast<std::uint8_t>(m_format.channelCount);
-    m_stream.reset(pa_stream_new(m_context.get(), "Dictation", &spec, nullptr));
+    pa_sample_spec sampleSpec{};
+    sampleSpec.format = PA_SAMPLE_FLOAT32NE;
+    sampleSpec.rate = static_cast<std::uint32_t>(m_format.sampleRate);
+    sampleSpec.channels = static_cast<std::uint8_t>(m_format.channelCount);
+    m_stream.reset(pa_stream_new(m_context.get(), "Dictation", &sampleSpec, nullptr));
     if (!m_stream)
         throw PlatformError(QString::fromUtf8(pa_strerror(pa_context_errno(m_context.get()))));
 
