@@ -2,6 +2,7 @@
 
 #include "Logging.h"
 
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusMetaType>
 #include <QDBusMessage>
@@ -277,7 +278,12 @@ std::optional<AccessibleElement> AtspiAccessibility::focusedElement(std::int32_t
 
 std::optional<AccessibleElement> AtspiAccessibility::systemFocusedElement()
 {
+    const auto ownPid = static_cast<std::int32_t>(QCoreApplication::applicationPid());
     for (const AccessibleElement &application : applications(std::nullopt)) {
+        // Our own accessibility tree is served by this thread, which is blocked in this very call:
+        // asking it would only wait out the timeout.
+        if (processIdentifier(application) == ownPid)
+            continue;
         if (const auto window = activeWindow(application)) {
             if (auto element = findFocused(*window))
                 return element;
