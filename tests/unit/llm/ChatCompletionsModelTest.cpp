@@ -297,3 +297,25 @@ TEST_F(ChatCompletionsModelTest, LocaleSupportFollowsDeclaredLanguages)
               (Refinement{QStringLiteral("bonjour"), LocalModels::unavailableNote()}));
     EXPECT_TRUE(chatRequests().isEmpty());
 }
+
+TEST_F(ChatCompletionsModelTest, IdleServiceSendsNothingAndAStaleReadProbesAgain)
+{
+    const LlmEndpoint endpoint =
+        LlmEndpoint::fromSettings(server.url(QStringLiteral("127.0.0.1"), QStringLiteral("/v1")).toString(), "tiny");
+    ChatCompletionsModel service(endpoint, ChatCompletionsModel::Timing{30s, 30s, 1ms});
+    QCoro::waitFor(service.refresh());
+    const auto probes = [&] {
+        return std::count_if(server.requests().begin(), server.requests().end(),
+                             [](const auto &request) { return request.path == modelsPath; });
+    };
+    const auto before = probes();
+
+    QTest::qWait(50); // time passes with nobody reading
+    EXPECT_EQ(probes(), before) << "no polling while idle";
+
+    QSignalSpy arrived(&server, &LoopbackHttpServer::requestReceived);
+    EXPECT_EQ(service.availability(), ModelAvailability::available) << "the stale answer is served at once";
+    EXPECT_EQ(service.availability(), ModelAvailability::available);
+    ASSERT_TRUE(arrived.wait(5000));
+    EXPECT_EQ(probes(), before + 1) << "one probe for any number of stale reads";
+}

@@ -143,11 +143,6 @@ ChatCompletionsModel::ChatCompletionsModel(LlmEndpoint endpoint, Timing timing, 
         m_availability = ModelAvailability::notEnabled;
         return;
     }
-    if (m_timing.probeInterval.count() > 0) {
-        m_probeTimer.setInterval(m_timing.probeInterval);
-        connect(&m_probeTimer, &QTimer::timeout, this, &ChatCompletionsModel::startProbe);
-        m_probeTimer.start();
-    }
     startProbe();
 }
 
@@ -168,6 +163,15 @@ ChatCompletionsModel::~ChatCompletionsModel()
 
 ModelAvailability ChatCompletionsModel::availability() const
 {
+    // Probing on read instead of on a timer keeps an idle Talvex silent; readers come often enough
+    // (each dictation start and delivery) to keep the answer fresh.
+    const bool stale = m_timing.probeInterval.count() > 0 && m_sinceProbe.isValid() &&
+                       m_sinceProbe.elapsed() >= m_timing.probeInterval.count();
+    if (stale && !m_probeQueued) {
+        m_probeQueued = true;
+        QMetaObject::invokeMethod(const_cast<ChatCompletionsModel *>(this), &ChatCompletionsModel::startProbe,
+                                  Qt::QueuedConnection);
+    }
     return m_availability;
 }
 
@@ -190,6 +194,7 @@ QString ChatCompletionsModel::activeModel() const
 
 void ChatCompletionsModel::startProbe()
 {
+    m_probeQueued = false;
     refresh(); // runs on; the answer lands in the cache
 }
 
@@ -207,6 +212,7 @@ QCoro::Task<ModelAvailability> ChatCompletionsModel::refresh()
     if (!m_endpoint.enabled())
         co_return ModelAvailability::notEnabled;
     const quint64 probe = ++m_probeCount;
+    m_sinceProbe.start();
     const std::shared_ptr<bool> alive = m_alive;
     const Exchange result = co_await exchange(m_network, QNetworkRequest(m_endpoint.resolve(QStringLiteral("models"))),
                                               std::nullopt, m_timing.probeIdleLimit);

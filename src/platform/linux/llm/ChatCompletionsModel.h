@@ -6,7 +6,7 @@
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
+#include <QElapsedTimer>
 
 #include <chrono>
 #include <memory>
@@ -15,7 +15,8 @@ namespace talvex {
 
 /// The language model as any OpenAI-compatible chat-completions server on this machine (llama.cpp's
 /// server, Ollama, LocalAI, ...). Availability comes from a cache that a background probe of
-/// GET {base}/models keeps fresh; a rewrite is one POST {base}/chat/completions. Main thread only.
+/// GET {base}/models refreshes when a stale answer is read, so an idle Talvex sends nothing; a
+/// rewrite is one POST {base}/chat/completions. Main thread only.
 /// Nothing is sent unless the endpoint is a loopback address, and no proxy or redirect is followed.
 class ChatCompletionsModel final : public QObject, public LanguageModelService {
     Q_OBJECT
@@ -26,8 +27,8 @@ public:
         std::chrono::milliseconds requestIdleLimit{30000};
         /// The same bound for an availability probe.
         std::chrono::milliseconds probeIdleLimit{5000};
-        /// Background re-probe period; zero probes only at construction, after a failed
-        /// request and on refresh().
+        /// Reading an answer older than this starts a background probe; zero probes only at
+        /// construction, after a failed request and on refresh().
         std::chrono::milliseconds probeInterval{10000};
     };
 
@@ -40,7 +41,8 @@ public:
 
     /// The cached result of the last probe: `notEnabled` when turned off, `unavailable` before the
     /// first probe has answered or when the server cannot be reached, `modelNotReady` when the
-    /// server does not list the configured model (or lists none). Never blocks.
+    /// server does not list the configured model (or lists none). Never blocks; a stale answer
+    /// starts a probe whose result lands in the cache and in availabilityChanged.
     ModelAvailability availability() const override;
     /// True unless the server's entry for the model lists its languages and this one is not among
     /// them (matched by language subtag: "en-US" matches "en").
@@ -70,7 +72,8 @@ private:
     LlmEndpoint m_endpoint;
     Timing m_timing;
     QNetworkAccessManager m_network;
-    QTimer m_probeTimer;
+    QElapsedTimer m_sinceProbe;    ///< since the last probe started
+    mutable bool m_probeQueued = false;
     ModelAvailability m_availability = ModelAvailability::unavailable;
     QString m_listedModel;     ///< the id the server lists for the configured (or first) model
     QStringList m_languages;   ///< the model's declared languages; empty = all
