@@ -11,6 +11,7 @@
 #include "platform/Logging.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QCoreApplication>
 #include <QCoro/QCoroTask>
 #include <QTextStream>
@@ -69,6 +70,8 @@ int runApplication(int argc, char **argv)
     }
 
     QApplication app(argc, argv);
+    // Debug lines (each shortcut event, each phase) are for diagnosis; QT_LOGGING_RULES turns them on.
+    QLoggingCategory::setFilterRules(QStringLiteral("talvex.*.debug=false\ncom.quindlark.talvex.*.debug=false"));
     QApplication::setApplicationName(QStringLiteral("Talvex"));
     QApplication::setOrganizationName(QStringLiteral("Talvex"));
     // No main window: closing a dialog must not end the process.
