@@ -112,7 +112,8 @@ class SpeechServiceDouble final : public SpeechService {
     std::function<void(AnalyzerDouble &)> configureAnalyzer;
 
     bool isAvailable() const override { return available; }
-    QCoro::Task<QStringList> supportedLocales() override { co_return locales; }
+    // A copy: QCoro 0.8 moves from an lvalue named in co_return, which would empty the member.
+    QCoro::Task<QStringList> supportedLocales() override { co_return QStringList(locales); }
     QCoro::Task<std::optional<QString>> supportedLocale(QString identifier) override
     {
         calls << "supportedLocale " + identifier;

@@ -90,12 +90,7 @@ public:
     }
 
     bool isAvailable() const override { return m_inner.isAvailable(); }
-    QCoro::Task<QStringList> supportedLocales() override
-    {
-        // A copy: QCoro's co_return moves from an lvalue, which would empty the double's list.
-        QStringList copy = m_inner.locales;
-        co_return copy;
-    }
+    QCoro::Task<QStringList> supportedLocales() override { return m_inner.supportedLocales(); }
     QCoro::Task<std::optional<QString>> supportedLocale(QString identifier) override
     {
         ++lookups;
