@@ -233,7 +233,11 @@ QCoro::Task<Destination::Delivery> Destination::deliver(QString text, Cancellati
         }
         // From V down on, cancellation changes nothing: the keystroke completes and is verified,
         // so these waits run their full length.
-        chord.pressKey();
+        if (!chord.pressKey()) {
+            // V never went out, so nothing can have been pasted: not a paste to check for.
+            chord.finish();
+            co_return Delivery::copied;
+        }
         co_await clock.sleep(keyWait);
         chord.finish();
         co_await clock.sleep(verifyWait);

@@ -58,6 +58,25 @@ const ClipboardSnapshot previousClipboard = {
     {{QStringLiteral("text/plain"), QByteArray("second item")}},
 };
 
+// The recording keyboard, except that V cannot be pressed: the display went away between the
+// modifiers and the key.
+class VDownFails final : public KeyboardPoster {
+public:
+    explicit VDownFails(KeyboardPosterDouble &keys) : m_keys(keys) {}
+    bool canPostEvents() override { return m_keys.canPostEvents(); }
+    bool requestPostEventAccess() override { return m_keys.requestPostEventAccess(); }
+    std::optional<KeyboardKey> keyFor(ChordKey key) override { return m_keys.keyFor(key); }
+    std::vector<KeyboardKey> heldKeys() override { return m_keys.heldKeys(); }
+    std::optional<std::vector<KeyboardKey>> physicallyHeldKeys() override { return m_keys.physicallyHeldKeys(); }
+    bool post(const KeyboardKey &key, bool down) override
+    {
+        return !(down && key == Keys::v) && m_keys.post(key, down);
+    }
+
+private:
+    KeyboardPosterDouble &m_keys;
+};
+
 class DestinationTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -345,6 +364,18 @@ TEST_F(DestinationTest, NoPasteKeyOrUnsendableKeysOnlyCopy)
     Destination unsendable = capture();
     EXPECT_EQ(deliver(unsendable, QStringLiteral("text")), Delivery::copied);
     EXPECT_EQ(clipboard.text(), QStringLiteral("text"));
+
+    // Control went down but V could not: no keystroke was sent, so there is no paste to check.
+    keyboard.postsFail = false;
+    result.reset();
+    VDownFails failingV(keyboard);
+    DeliveryServices withFailingV = services();
+    withFailingV.keyboard = &failingV;
+    Destination noV(withFailingV, nullptr, false);
+    EXPECT_EQ(deliver(noV, QStringLiteral("words")), Delivery::copied);
+    EXPECT_EQ(keyboard.posts, (QStringList{"control down", "control up"}));
+    EXPECT_TRUE(pasted.isEmpty());
+    EXPECT_EQ(clipboard.text(), QStringLiteral("words"));
 }
 
 // Focus moves away during wait N (0 = after the clipboard write, 1 = after the modifiers,
