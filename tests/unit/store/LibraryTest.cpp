@@ -14,8 +14,8 @@ using namespace talvex;
 
 namespace {
 
-// A document as the original platform writes it: two-space indent, " : ", lower-case id.
-const char *macDocument = R"({
+// A document written by another JSON writer: two-space indent, " : ", a lower-case id.
+const char *storedDocument = R"({
   "history" : [
     {
       "date" : 786868391.25417805,
@@ -39,9 +39,9 @@ const char *macDocument = R"({
 }
 )";
 
-QJsonObject macObject()
+QJsonObject storedObject()
 {
-    return QJsonDocument::fromJson(macDocument).object();
+    return QJsonDocument::fromJson(storedDocument).object();
 }
 
 QByteArray bytesOf(const QJsonObject &object)
@@ -77,10 +77,10 @@ QString decodeError(const QByteArray &bytes)
 
 } // namespace
 
-TEST(LibraryTest, ReadsTheOriginalPlatformsFiles)
+TEST(LibraryTest, ReadsDocumentsFromOtherWriters)
 {
     QString error;
-    auto library = Library::read(macDocument, &error);
+    auto library = Library::read(storedDocument, &error);
     ASSERT_TRUE(library) << qPrintable(error);
     ASSERT_EQ(library->history.size(), 1);
     const Transcript &entry = library->history[0];
@@ -92,7 +92,7 @@ TEST(LibraryTest, ReadsTheOriginalPlatformsFiles)
     EXPECT_EQ(library->preferences.shortcutKey, Shortcut::defaultShortcut());
     EXPECT_EQ(library->preferences.appModes.value(QStringLiteral("com.apple.mail")), WritingMode::email);
 
-    QByteArray legacy = macDocument;
+    QByteArray legacy = storedDocument;
     legacy.replace(R"({ "code" : 49, "keyLabel" : "Space", "modifiers" : 4608 })", "\"\u2303\u2325D\"");
     auto legacyLibrary = Library::read(legacy, &error);
     ASSERT_TRUE(legacyLibrary) << qPrintable(error);
@@ -109,7 +109,7 @@ TEST(LibraryTest, WritesSortedMembersUpperCaseIdsAndExactDates)
     EXPECT_TRUE(empty.contains("\"history\" : []"));
     EXPECT_TRUE(empty.contains("\"version\" : 1\n"));
 
-    const QByteArray written = Library::decode(macDocument)->encode();
+    const QByteArray written = Library::decode(storedDocument)->encode();
     EXPECT_TRUE(written.contains("\"id\" : \"6F9619FF-8B86-D011-B42D-00C04FC964FF\""));
     EXPECT_TRUE(written.contains("\"date\" : 786868391.254178"));
     const QList<QByteArray> order = {"\"date\"", "\"id\"", "\"mode\"", "\"original\"", "\"source\"", "\"text\"",
@@ -138,16 +138,16 @@ TEST(LibraryTest, WritesSortedMembersUpperCaseIdsAndExactDates)
 TEST(LibraryTest, DecodingIsStrict)
 {
     for (const QString &key : {QStringLiteral("history"), QStringLiteral("preferences"), QStringLiteral("version")}) {
-        QJsonObject missing = macObject();
+        QJsonObject missing = storedObject();
         missing.remove(key);
         EXPECT_TRUE(decodeError(bytesOf(missing)).startsWith(QStringLiteral("The file isn\u2019t a Talvex library")));
-        QJsonObject null = macObject();
+        QJsonObject null = storedObject();
         null[key] = QJsonValue::Null;
         decodeError(bytesOf(null));
     }
-    const QJsonObject entry = macObject()[QStringLiteral("history")][0].toObject();
+    const QJsonObject entry = storedObject()[QStringLiteral("history")][0].toObject();
     for (const QString &key : entry.keys()) {
-        QJsonObject document = macObject();
+        QJsonObject document = storedObject();
         QJsonObject broken = entry;
         broken.remove(key);
         document[QStringLiteral("history")] = QJsonArray{entry, broken};
@@ -158,12 +158,12 @@ TEST(LibraryTest, DecodingIsStrict)
         decodeError(bytesOf(document));
     }
 
-    QJsonObject extra = macObject();
+    QJsonObject extra = storedObject();
     extra[QStringLiteral("cloudSync")] = QJsonObject{{"enabled", true}};
     EXPECT_TRUE(Library::decode(bytesOf(extra)));
 
     const auto withEntry = [&](const char *key, const QJsonValue &value) {
-        QJsonObject document = macObject();
+        QJsonObject document = storedObject();
         QJsonObject changed = entry;
         changed[QLatin1StringView(key)] = value;
         document[QStringLiteral("history")] = QJsonArray{changed};
@@ -175,7 +175,7 @@ TEST(LibraryTest, DecodingIsStrict)
     decodeError(withEntry("date", -1e12));
     EXPECT_TRUE(Library::decode(withEntry("id", QStringLiteral("6F9619FF-8B86-D011-B42D-00C04FC964FF"))));
 
-    QJsonObject fractional = macObject();
+    QJsonObject fractional = storedObject();
     fractional[QStringLiteral("version")] = 1.5;
     decodeError(bytesOf(fractional));
 }
@@ -186,24 +186,24 @@ TEST(LibraryTest, BadBytesFailWithAMessage)
     decodeError("");
     decodeError("[]");
     decodeError("null");
-    decodeError(QByteArray(macDocument).left(300));
-    QByteArray badUtf8 = macDocument;
+    decodeError(QByteArray(storedDocument).left(300));
+    QByteArray badUtf8 = storedDocument;
     badUtf8.replace("Mail", "M\xC3\x28il");
     decodeError(badUtf8);
-    decodeError(QByteArray(macDocument).replace("786868391.25417805", "1e400"));
-    decodeError(QByteArray(macDocument).replace("786868391.25417805", "NaN"));
+    decodeError(QByteArray(storedDocument).replace("786868391.25417805", "1e400"));
+    decodeError(QByteArray(storedDocument).replace("786868391.25417805", "NaN"));
     decodeError("{\"history\":" + QByteArray(100000, '[') + QByteArray(100000, ']') + "}");
-    decodeError(QByteArray(macDocument) + "{}");
+    decodeError(QByteArray(storedDocument) + "{}");
 
     // Wrong version: decodes, but reading rejects it with the version sentence.
-    const QByteArray version2 = QByteArray(macDocument).replace("\"version\" : 1", "\"version\" : 2");
+    const QByteArray version2 = QByteArray(storedDocument).replace("\"version\" : 1", "\"version\" : 2");
     ASSERT_TRUE(Library::decode(version2));
     QString error;
     EXPECT_FALSE(Library::read(version2, &error));
     EXPECT_EQ(error, QStringLiteral("This backup was created by a different version of Talvex."));
 
     // A newer document that no longer fits this format still names the version as the reason.
-    QJsonObject newer = macObject();
+    QJsonObject newer = storedObject();
     newer[QStringLiteral("version")] = 3;
     newer.remove(QStringLiteral("history"));
     EXPECT_FALSE(Library::read(bytesOf(newer), &error));
@@ -265,7 +265,7 @@ TEST(LibraryTest, WriteReplacesAtomicallyAndPrivately)
         old.write("old contents");
         old.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
     }
-    Library library = *Library::decode(macDocument);
+    Library library = *Library::decode(storedDocument);
     QString error;
     ASSERT_TRUE(library.write(path, &error)) << qPrintable(error);
 
