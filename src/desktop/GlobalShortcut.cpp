@@ -124,6 +124,8 @@ void GlobalShortcut::receiveModifierEvent(ModifierEvent::Type type, std::uint32_
     switch (type) {
     case ModifierEvent::Type::disabled:
         interruptModifierPress();
+        if (!m_modifierTap)
+            return; // the interruption's receiver let go of the shortcut: nothing to restart
         m_lastModifiers = Shortcut::chordModifiers(m_modifierWatcher.currentModifierFlags());
         m_modifierTap->enable();
         return;

@@ -284,6 +284,15 @@ TEST_F(GlobalShortcutTest, StoppedWatchInterruptsAndIsRestarted)
     // The keyboard's state was read back: letting go of the chord reports nothing.
     keyboard.releaseModifier(KeyFlags::option, 0.3);
     EXPECT_TRUE(takeLog().empty());
+
+    // Whoever hears the interruption may let go of the shortcut there and then.
+    shortcut->setOnInterrupted([this] { shortcut->suspend(); });
+    keyboard.pressModifier(KeyFlags::option, 1.0);
+    at(1.2);
+    keyboard.disableTaps(1.2);
+    EXPECT_EQ(keyboard.liveTaps(), 0u);
+    EXPECT_FALSE(shortcut->registration());
+    EXPECT_EQ(keyboard.enableCalls, 1);
 }
 
 TEST_F(GlobalShortcutTest, SameChordOverAStoppedWatchGetsANewWatch)
