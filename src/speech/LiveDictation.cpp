@@ -5,6 +5,8 @@
 #include "platform/Logging.h"
 #include "platform/SteadyClock.h"
 
+#include <utility>
+
 namespace talvex {
 
 namespace {
@@ -91,7 +93,23 @@ QCoro::Task<> LiveDictation::start(std::shared_ptr<Transcriber> module, QStringL
     m_engine->installTap(tapBufferSize, [tap](const AudioBuffer &buffer) { tap->convert(buffer); });
     m_hasTap = true;
 
-    co_await m_engine->start();
+    // The engine connects to the audio server on another thread; a cancel arriving meanwhile must
+    // not touch it (stopCapture defers to here), and no analysis starts for a cancelled session.
+    m_engineStarting = true;
+    std::exception_ptr engineFailure;
+    try {
+        co_await m_engine->start();
+    } catch (...) {
+        engineFailure = std::current_exception();
+    }
+    m_engineStarting = false;
+    if (std::exchange(m_stopAfterEngineStart, false)) {
+        stopCapture();
+        if (!engineFailure)
+            throw CancellationError();
+    }
+    if (engineFailure)
+        std::rethrow_exception(engineFailure);
     m_started = m_clock.now();
     m_analysisTask = runAnalysis(m_analyzer, m_continuation);
 }
@@ -150,10 +168,14 @@ QCoro::Task<> LiveDictation::cancel()
 
 void LiveDictation::stopCapture()
 {
-    m_engine->stop();
-    if (m_hasTap) {
-        m_engine->removeTap();
-        m_hasTap = false;
+    if (m_engineStarting) {
+        m_stopAfterEngineStart = true;
+    } else {
+        m_engine->stop();
+        if (m_hasTap) {
+            m_engine->removeTap();
+            m_hasTap = false;
+        }
     }
     if (m_continuation)
         m_continuation->finish();

@@ -41,7 +41,8 @@ class LiveDictation final {
     /// hints `words`. `update` gets the running text (on the main thread, in order, never
     /// overlapping); `meter` gets waveform frames on the audio thread. Returns when audio flows.
     /// Throws TalvexException, PlatformError, or CancellationError when `cancel` fired at one of its
-    /// two check points. After a failure the caller calls cancel().
+    /// two check points or cancel() ran while the engine was starting. After a failure the caller
+    /// calls cancel().
     QCoro::Task<> start(std::shared_ptr<Transcriber> module, QStringList words,
                         LocalModels::TextUpdate update, Meter meter, CancellationToken cancel = {});
 
@@ -53,7 +54,8 @@ class LiveDictation final {
     /// Stops everything and discards results. Never throws; safe on a session that never started.
     QCoro::Task<> cancel();
 
-    /// Stops the microphone and ends the input stream normally.
+    /// Stops the microphone and ends the input stream normally. While the engine is still starting,
+    /// the engine part waits until its start returns.
     void stopCapture();
 
     /// For tests and diagnostics.
@@ -70,6 +72,9 @@ class LiveDictation final {
     std::optional<QCoro::Task<>> m_analysisTask;
     std::optional<double> m_started;
     bool m_hasTap = false;
+    // While the engine starts, stopCapture only records the request; start() carries it out.
+    bool m_engineStarting = false;
+    bool m_stopAfterEngineStart = false;
     CancellationToken m_resultCancel;
 };
 

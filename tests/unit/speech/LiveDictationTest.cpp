@@ -9,6 +9,7 @@
 #include "speech/TalvexError.h"
 
 #include <QCoro/QCoroTask>
+#include <coroutine>
 #include <gtest/gtest.h>
 
 using namespace talvex;
@@ -54,6 +55,54 @@ struct SessionRig {
     std::unique_ptr<LiveDictation> live;
     QStringList updates;
     int frames = 0;
+};
+
+// An engine whose start stays pending until the test resumes it, as while the audio server connects
+// on another thread; it records every call that reaches it meanwhile.
+class PendingStartEngine final : public AudioEngine {
+  public:
+    struct Pending {
+        PendingStartEngine *engine;
+        bool await_ready() const noexcept { return false; }
+        void await_suspend(std::coroutine_handle<> waiting) noexcept { engine->pendingStart = waiting; }
+        void await_resume() const noexcept {}
+    };
+
+    MicrophoneAuthorization authorizationStatus() override { return inner.authorizationStatus(); }
+    QCoro::Task<bool> requestAccess() override { return inner.requestAccess(); }
+    QCoro::Task<AudioFormat> inputFormat() override { return inner.inputFormat(); }
+    std::unique_ptr<AudioConverter> makeConverter(const AudioFormat &from, const AudioFormat &to) override
+    {
+        return inner.makeConverter(from, to);
+    }
+    void installTap(std::int64_t bufferSize, TapBlock block) override
+    {
+        inner.installTap(bufferSize, std::move(block));
+    }
+    void removeTap() override
+    {
+        if (starting)
+            callsWhileStarting << "removeTap";
+        inner.removeTap();
+    }
+    QCoro::Task<> start() override
+    {
+        starting = true;
+        co_await Pending{this};
+        starting = false;
+        co_await inner.start();
+    }
+    void stop() override
+    {
+        if (starting)
+            callsWhileStarting << "stop";
+        inner.stop();
+    }
+
+    AudioEngineDouble inner;
+    bool starting = false;
+    std::coroutine_handle<> pendingStart;
+    QStringList callsWhileStarting;
 };
 
 } // namespace
@@ -227,4 +276,34 @@ TEST(LiveDictationTest, MicrophoneRequestAsksOnlyWhenUndecided)
     engine.accessAnswer = false;
     EXPECT_FALSE(talvex::test::awaitTask(LiveDictation::requestMicrophone(engine)));
     EXPECT_TRUE(engine.calls.contains("requestAccess"));
+}
+
+TEST(LiveDictationTest, CancelWhileTheEngineStartsLeavesItAloneThenStopsItWithoutAnalysis)
+{
+    for (const bool engineFails : {false, true}) {
+        SpeechServiceDouble speech;
+        ManualClock clock;
+        auto owned = std::make_unique<PendingStartEngine>();
+        PendingStartEngine *engine = owned.get();
+        if (engineFails)
+            engine->inner.startError = QStringLiteral("Connection refused");
+        LiveDictation live(speech, std::move(owned), clock);
+
+        auto starting = live.start(speech.makeTranscriber("en-US"), {}, {}, {});
+        ASSERT_TRUE(engine->pendingStart);
+        auto cancelling = live.cancel(); // e.g. the shortcut released while the server connects
+        EXPECT_TRUE(engine->callsWhileStarting.isEmpty());
+
+        engine->pendingStart.resume();
+        if (engineFails)
+            EXPECT_THROW(talvex::test::awaitTask(std::move(starting)), PlatformError);
+        else
+            EXPECT_THROW(talvex::test::awaitTask(std::move(starting)), CancellationError);
+        talvex::test::awaitTask(std::move(cancelling));
+
+        EXPECT_FALSE(engine->inner.running) << engineFails;
+        EXPECT_FALSE(engine->inner.hasTap()) << engineFails;
+        EXPECT_FALSE(live.isStarted());
+        EXPECT_FALSE(speech.lastAnalyzer->calls.contains("start")) << engineFails;
+    }
 }
