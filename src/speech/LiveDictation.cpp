@@ -70,8 +70,25 @@ QCoro::Task<> LiveDictation::start(std::shared_ptr<Transcriber> module, QStringL
 
     m_analyzer = m_speech.makeAnalyzer(module);
 
-    if (!words.isEmpty())
-        co_await m_analyzer->setContext(words);
+    if (!words.isEmpty()) {
+        // The hints are applied on another thread; a cancel arriving meanwhile leaves the analyzer
+        // alone (the recogniser's model is still in use) and the cancel is carried out here.
+        m_contextPending = true;
+        std::exception_ptr contextFailure;
+        try {
+            co_await m_analyzer->setContext(words);
+        } catch (...) {
+            contextFailure = std::current_exception();
+        }
+        m_contextPending = false;
+        if (std::exchange(m_cancelAfterContext, false)) {
+            co_await m_analyzer->cancelAndFinishNow();
+            if (!contextFailure)
+                throw CancellationError();
+        }
+        if (contextFailure)
+            std::rethrow_exception(contextFailure);
+    }
     if (cancel.isCancelled())
         throw CancellationError();
 
@@ -162,7 +179,9 @@ QCoro::Task<> LiveDictation::cancel()
     // The tasks are not awaited: the collector stops at its next result and the analysis ends with
     // the analyzer below.
     m_resultCancel.cancel();
-    if (m_analyzer)
+    if (m_analyzer && m_contextPending)
+        m_cancelAfterContext = true;
+    else if (m_analyzer)
         co_await m_analyzer->cancelAndFinishNow();
 }
 

@@ -41,8 +41,8 @@ class LiveDictation final {
     /// hints `words`. `update` gets the running text (on the main thread, in order, never
     /// overlapping); `meter` gets waveform frames on the audio thread. Returns when audio flows.
     /// Throws TalvexException, PlatformError, or CancellationError when `cancel` fired at one of its
-    /// two check points or cancel() ran while the engine was starting. After a failure the caller
-    /// calls cancel().
+    /// two check points or cancel() ran while the hints were applied or the engine was starting.
+    /// After a failure the caller calls cancel().
     QCoro::Task<> start(std::shared_ptr<Transcriber> module, QStringList words,
                         LocalModels::TextUpdate update, Meter meter, CancellationToken cancel = {});
 
@@ -52,6 +52,7 @@ class LiveDictation final {
     QCoro::Task<QString> finish();
 
     /// Stops everything and discards results. Never throws; safe on a session that never started.
+    /// While start() is applying the hints, the analyzer is cancelled by start() once they are in.
     QCoro::Task<> cancel();
 
     /// Stops the microphone and ends the input stream normally. While the engine is still starting,
@@ -75,6 +76,9 @@ class LiveDictation final {
     // While the engine starts, stopCapture only records the request; start() carries it out.
     bool m_engineStarting = false;
     bool m_stopAfterEngineStart = false;
+    // Likewise, while the hints are applied, cancel only records the request; start() carries it out.
+    bool m_contextPending = false;
+    bool m_cancelAfterContext = false;
     CancellationToken m_resultCancel;
 };
 

@@ -57,16 +57,19 @@ struct SessionRig {
     int frames = 0;
 };
 
+// Suspends the awaiting coroutine and leaves its handle in `slot` for the test to resume: a service
+// call still running on another thread.
+struct Parked {
+    std::coroutine_handle<> *slot;
+    bool await_ready() const noexcept { return false; }
+    void await_suspend(std::coroutine_handle<> waiting) const noexcept { *slot = waiting; }
+    void await_resume() const noexcept {}
+};
+
 // An engine whose start stays pending until the test resumes it, as while the audio server connects
 // on another thread; it records every call that reaches it meanwhile.
 class PendingStartEngine final : public AudioEngine {
   public:
-    struct Pending {
-        PendingStartEngine *engine;
-        bool await_ready() const noexcept { return false; }
-        void await_suspend(std::coroutine_handle<> waiting) noexcept { engine->pendingStart = waiting; }
-        void await_resume() const noexcept {}
-    };
 
     MicrophoneAuthorization authorizationStatus() override { return inner.authorizationStatus(); }
     QCoro::Task<bool> requestAccess() override { return inner.requestAccess(); }
@@ -88,7 +91,7 @@ class PendingStartEngine final : public AudioEngine {
     QCoro::Task<> start() override
     {
         starting = true;
-        co_await Pending{this};
+        co_await Parked{&pendingStart};
         starting = false;
         co_await inner.start();
     }
@@ -103,6 +106,79 @@ class PendingStartEngine final : public AudioEngine {
     bool starting = false;
     std::coroutine_handle<> pendingStart;
     QStringList callsWhileStarting;
+};
+
+// An analyzer whose hints stay pending until the test resumes them, as while the recogniser loads
+// the words into its model on another thread; it records every call that reaches it meanwhile.
+class PendingContextAnalyzer final : public Analyzer {
+  public:
+    explicit PendingContextAnalyzer(std::shared_ptr<Analyzer> inner) : m_inner(std::move(inner)) {}
+
+    QCoro::Task<> setContext(QStringList contextualStrings) override
+    {
+        applying = true;
+        co_await Parked{&pendingContext};
+        applying = false;
+        co_await m_inner->setContext(std::move(contextualStrings));
+    }
+    QCoro::Task<> start(std::shared_ptr<AnalyzerInputStream> input) override
+    {
+        return m_inner->start(std::move(input));
+    }
+    QCoro::Task<> finalizeAndFinishThroughEndOfInput() override
+    {
+        return m_inner->finalizeAndFinishThroughEndOfInput();
+    }
+    QCoro::Task<> cancelAndFinishNow() override
+    {
+        if (applying)
+            callsWhileApplying << "cancelAndFinishNow";
+        return m_inner->cancelAndFinishNow();
+    }
+
+    bool applying = false;
+    std::coroutine_handle<> pendingContext;
+    QStringList callsWhileApplying;
+
+  private:
+    std::shared_ptr<Analyzer> m_inner;
+};
+
+// The speech double, handing out analyzers whose hints stay pending.
+class PendingContextSpeech final : public SpeechService {
+  public:
+    bool isAvailable() const override { return inner.isAvailable(); }
+    QCoro::Task<QStringList> supportedLocales() override { return inner.supportedLocales(); }
+    QCoro::Task<std::optional<QString>> supportedLocale(QString identifier) override
+    {
+        return inner.supportedLocale(std::move(identifier));
+    }
+    std::shared_ptr<Transcriber> makeTranscriber(const QString &locale) override
+    {
+        return inner.makeTranscriber(locale);
+    }
+    QCoro::Task<AssetStatus> assetStatus(std::shared_ptr<Transcriber> module) override
+    {
+        return inner.assetStatus(std::move(module));
+    }
+    QCoro::Task<std::unique_ptr<AssetInstallationRequest>>
+    assetInstallationRequest(std::shared_ptr<Transcriber> module) override
+    {
+        return inner.assetInstallationRequest(std::move(module));
+    }
+    QCoro::Task<std::optional<AudioFormat>> bestAvailableAudioFormat(std::shared_ptr<Transcriber> module,
+                                                                     AudioFormat input) override
+    {
+        return inner.bestAvailableAudioFormat(std::move(module), input);
+    }
+    std::shared_ptr<Analyzer> makeAnalyzer(std::shared_ptr<Transcriber> module) override
+    {
+        analyzer = std::make_shared<PendingContextAnalyzer>(inner.makeAnalyzer(std::move(module)));
+        return analyzer;
+    }
+
+    SpeechServiceDouble inner;
+    std::shared_ptr<PendingContextAnalyzer> analyzer;
 };
 
 } // namespace
@@ -305,5 +381,34 @@ TEST(LiveDictationTest, CancelWhileTheEngineStartsLeavesItAloneThenStopsItWithou
         EXPECT_FALSE(engine->inner.hasTap()) << engineFails;
         EXPECT_FALSE(live.isStarted());
         EXPECT_FALSE(speech.lastAnalyzer->calls.contains("start")) << engineFails;
+    }
+}
+
+TEST(LiveDictationTest, CancelWhileTheHintsAreAppliedCancelsTheAnalyzerOnlyAfterThem)
+{
+    for (const bool hintsFail : {false, true}) {
+        PendingContextSpeech speech;
+        ManualClock clock;
+        if (hintsFail)
+            speech.inner.configureAnalyzer = [](test::AnalyzerDouble &a) { a.contextError = "bad hints"; };
+        auto owned = std::make_unique<AudioEngineDouble>();
+        AudioEngineDouble *engine = owned.get();
+        LiveDictation live(speech, std::move(owned), clock);
+
+        auto starting = live.start(speech.makeTranscriber("en-US"), {"Talvex"}, {}, {});
+        ASSERT_TRUE(speech.analyzer && speech.analyzer->pendingContext);
+        auto cancelling = live.cancel(); // the recogniser's model is still being changed
+        EXPECT_TRUE(speech.analyzer->callsWhileApplying.isEmpty());
+
+        speech.analyzer->pendingContext.resume();
+        if (hintsFail)
+            EXPECT_THROW(talvex::test::awaitTask(std::move(starting)), PlatformError);
+        else
+            EXPECT_THROW(talvex::test::awaitTask(std::move(starting)), CancellationError);
+        talvex::test::awaitTask(std::move(cancelling));
+
+        const QStringList calls = speech.inner.lastAnalyzer->calls;
+        EXPECT_EQ(calls, (QStringList{"setContext", "cancelAndFinishNow"})) << hintsFail;
+        EXPECT_FALSE(engine->calls.contains("makeConverter"));
     }
 }
