@@ -70,7 +70,6 @@ struct Parked {
 // on another thread; it records every call that reaches it meanwhile.
 class PendingStartEngine final : public AudioEngine {
   public:
-
     MicrophoneAuthorization authorizationStatus() override { return inner.authorizationStatus(); }
     QCoro::Task<bool> requestAccess() override { return inner.requestAccess(); }
     QCoro::Task<AudioFormat> inputFormat() override { return inner.inputFormat(); }
