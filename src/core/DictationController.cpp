@@ -765,6 +765,15 @@ void DictationController::exportBackup()
     const auto location = m_services.prompts->chooseSaveLocation(panel);
     if (!location || location->isEmpty())
         return;
+    // Exporting onto the unreadable library file would replace it, which only a restore may do and
+    // only after keeping a copy: keep one here too.
+    if (!m_diskReadable && QFileInfo(*location) == QFileInfo(m_libraryPath)) {
+        const QString recovery = QFileInfo(m_libraryPath).dir().filePath(ControllerTexts::recoveryFileName());
+        if (!QFile::copy(m_libraryPath, recovery)) {
+            setMessage(ControllerTexts::couldNotCopy(m_libraryPath, recovery));
+            return;
+        }
+    }
     QString error;
     if (m_library.write(*location, &error))
         setMessage(ControllerTexts::backupExported());

@@ -136,6 +136,16 @@ TEST(BackupTest, ExportWritesTheLibraryWhereverTheUserChose)
     h.controller().exportBackup();
     ASSERT_TRUE(h.controller().message());
     EXPECT_NE(h.controller().message(), QStringLiteral("Backup exported."));
+
+    // Exported onto the unreadable library file itself: the old bytes are kept in a recovery copy.
+    EXPECT_TRUE(recoveryCopies(h).isEmpty());
+    h.prompts.saveAnswers.push_back(h.libraryPath());
+    h.controller().exportBackup();
+    EXPECT_EQ(h.controller().message(), QStringLiteral("Backup exported."));
+    const QStringList copies = recoveryCopies(h);
+    ASSERT_EQ(copies.size(), 1);
+    EXPECT_EQ(readAll(QFileInfo(h.libraryPath()).dir().filePath(copies[0])), QByteArray("{}"));
+    EXPECT_EQ(Library::read(readAll(h.libraryPath())), h.controller().library());
 }
 
 TEST(BackupTest, RestoreAsksFirstAndRefusesOtherVersions)
