@@ -767,7 +767,8 @@ void DictationController::exportBackup()
         return;
     // Exporting onto the unreadable library file would replace it, which only a restore may do and
     // only after keeping a copy: keep one here too.
-    if (!m_diskReadable && QFileInfo(*location) == QFileInfo(m_libraryPath)) {
+    const QString libraryFile = QFileInfo(m_libraryPath).canonicalFilePath();
+    if (!m_diskReadable && !libraryFile.isEmpty() && QFileInfo(*location).canonicalFilePath() == libraryFile) {
         const QString recovery = QFileInfo(m_libraryPath).dir().filePath(ControllerTexts::recoveryFileName());
         if (!QFile::copy(m_libraryPath, recovery)) {
             setMessage(ControllerTexts::couldNotCopy(m_libraryPath, recovery));

@@ -146,6 +146,13 @@ TEST(BackupTest, ExportWritesTheLibraryWhereverTheUserChose)
     ASSERT_EQ(copies.size(), 1);
     EXPECT_EQ(readAll(QFileInfo(h.libraryPath()).dir().filePath(copies[0])), QByteArray("{}"));
     EXPECT_EQ(Library::read(readAll(h.libraryPath())), h.controller().library());
+
+    // With the library file gone, a new backup file is just an export.
+    ASSERT_TRUE(QFile::remove(h.libraryPath()));
+    h.prompts.saveAnswers.push_back(h.path(QStringLiteral("second.json")));
+    h.controller().exportBackup();
+    EXPECT_EQ(h.controller().message(), QStringLiteral("Backup exported."));
+    EXPECT_EQ(recoveryCopies(h).size(), 1);
 }
 
 TEST(BackupTest, RestoreAsksFirstAndRefusesOtherVersions)
