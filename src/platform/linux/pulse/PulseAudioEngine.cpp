@@ -91,6 +91,11 @@ struct SourceLookup {
 
 PulseAudioEngine::PulseAudioEngine(QString source) : m_sourceRequest(std::move(source))
 {
+    // Made here, on the owner's thread, and never replaced: probes and starts run on worker threads
+    // while stop() may come from the main thread, so the loop pointer itself must not change under them.
+    m_loop.reset(pa_threaded_mainloop_new());
+    if (m_loop && pa_threaded_mainloop_start(m_loop.get()) < 0)
+        m_loop.reset();
 }
 
 PulseAudioEngine::~PulseAudioEngine()
@@ -142,12 +147,8 @@ PulseAudioEngine::Probe PulseAudioEngine::probeBlocking()
 {
     Probe probe;
     if (!m_loop) {
-        m_loop.reset(pa_threaded_mainloop_new());
-        if (!m_loop || pa_threaded_mainloop_start(m_loop.get()) < 0) {
-            m_loop.reset();
-            probe.error = QStringLiteral("Could not start the audio client.");
-            return probe;
-        }
+        probe.error = QStringLiteral("Could not start the audio client.");
+        return probe;
     }
     LoopLock lock(m_loop.get());
     if (!connectLocked(probe.error)) {
@@ -290,6 +291,8 @@ void PulseAudioEngine::startBlocking()
         m_format = probe.format;
         m_sourceName = probe.sourceName;
     }
+    if (!m_loop)
+        throw PlatformError(QStringLiteral("Could not start the audio client."));
     LoopLock lock(m_loop.get());
     QString error;
     if (!connectLocked(error))
@@ -374,8 +377,9 @@ void PulseAudioEngine::onRead()
 
 void PulseAudioEngine::stop()
 {
-    if (!m_loop || !m_stream)
+    if (!m_loop)
         return;
+    // The stream is made under the loop lock on a worker thread; look at it only under the lock too.
     LoopLock lock(m_loop.get());
     m_stream.reset();
 }
