@@ -55,20 +55,30 @@ void signalLoop(void *loop)
 }
 
 // Waits (lock held) until `done` holds or the timeout passes. The state callbacks signal the loop;
-// a one-shot timer on the loop signals it at the deadline, since the wait itself has no timeout.
+// a one-shot timer on the loop marks the deadline and signals it, since the wait itself has no
+// timeout. The timer's own flag decides, not a second clock: a wall-clock timer that fires a little
+// before a steady-clock deadline would otherwise leave the wait with nothing left to wake it.
 template <typename Done> bool waitFor(pa_threaded_mainloop *loop, Done done)
 {
-    const auto deadline = std::chrono::steady_clock::now() + serverTimeout;
+    struct Deadline {
+        pa_threaded_mainloop *loop;
+        bool passed = false;
+    } deadline{loop};
     pa_mainloop_api *api = pa_threaded_mainloop_get_api(loop);
     timeval when{};
     pa_timeval_add(pa_gettimeofday(&when),
                    std::chrono::duration_cast<std::chrono::microseconds>(serverTimeout).count());
     pa_time_event *timer = api->time_new(
-        api, &when, [](pa_mainloop_api *, pa_time_event *, const timeval *, void *l) { signalLoop(l); },
-        loop);
+        api, &when,
+        [](pa_mainloop_api *, pa_time_event *, const timeval *, void *data) {
+            auto *state = static_cast<Deadline *>(data);
+            state->passed = true; // runs on the loop thread with the lock held
+            signalLoop(state->loop);
+        },
+        &deadline);
     bool settled = true;
     while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
+        if (deadline.passed) {
             settled = false;
             break;
         }
