@@ -7,8 +7,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
-#include <future>
 #include <map>
+#include <mutex>
 #include <pocketsphinx.h>
 #include <set>
 #include <sphinxbase/ckd_alloc.h>
@@ -34,6 +34,11 @@ namespace {
 
 SphinxModel::Decoder makeDecoder(const SphinxModelFiles &files, bool streaming)
 {
+    // One decoder at a time in the whole process: the decoder's set-up replaces the library-wide log
+    // file ("-logfn"), closing the previous one, so two set-ups side by side closed the same file twice
+    // and corrupted the heap (seen as a hang or an abort while the model loaded).
+    static std::mutex setUp;
+    std::lock_guard lock(setUp);
     const QByteArray hmm = files.acousticDir.toUtf8();
     const QByteArray lm = files.languageModel.toUtf8();
     const QByteArray dict = files.dictionary.toUtf8();
@@ -68,10 +73,8 @@ std::shared_ptr<SphinxModel> SphinxModel::load(const SphinxModelFiles &files, bo
         throw PlatformError(missing);
     if (!withStreaming)
         return std::shared_ptr<SphinxModel>(new SphinxModel(files, nullptr, makeDecoder(files, false)));
-    // The two decoders load side by side; loading is most of a preparation's time.
-    auto streamingLoad = std::async(std::launch::async, [&files] { return makeDecoder(files, true); });
     auto segments = makeDecoder(files, false);
-    auto streaming = streamingLoad.get();
+    auto streaming = makeDecoder(files, true);
     auto model =
         std::shared_ptr<SphinxModel>(new SphinxModel(files, std::move(streaming), std::move(segments)));
     std::call_once(model->m_streamingLoad, [] {});
