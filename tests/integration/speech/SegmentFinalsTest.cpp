@@ -1,6 +1,7 @@
 // The recogniser's own promise: a segment ended by a pause becomes a final result while the input is
 // still open (the user keeps talking), partial text comes before it, and the rest follows at the end.
 #include "AwaitTask.h"
+#include "SphinxModel.h"
 #include "SphinxSpeechService.h"
 #include "WavFile.h"
 #include "WordErrorRate.h"
@@ -10,6 +11,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace talvex::test {
 namespace {
@@ -152,4 +154,26 @@ TEST(SegmentFinalsTest, HintedWordsBelongToTheDictationThatHintedThem)
 }
 
 } // namespace
+} // namespace talvex::test
+
+namespace talvex::test {
+
+// Preparations for different dictations may load models at the same time; the recogniser library's
+// set-up shares process-wide state, so this once corrupted the heap.
+TEST(SphinxModelLoadTest, ModelsLoadSafelyOnSeveralThreadsAtOnce)
+{
+    const SphinxModelFiles files =
+        SphinxSpeechService(SphinxSpeechService::defaultModelRoot()).filesFor(QStringLiteral("en-US"));
+    std::vector<std::shared_ptr<SphinxModel>> models(3);
+    std::vector<std::thread> loaders;
+    for (auto &model : models)
+        loaders.emplace_back([&model, &files] { model = SphinxModel::load(files, true); });
+    for (auto &loader : loaders)
+        loader.join();
+    for (const auto &model : models) {
+        ASSERT_TRUE(model);
+        EXPECT_TRUE(model->streaming());
+    }
+}
+
 } // namespace talvex::test
