@@ -24,6 +24,25 @@ const QString textInterface = QStringLiteral("org.a11y.atspi.Text");
 const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString nullPath = QStringLiteral("/org/a11y/atspi/null");
 
+// The (bus name, object path) references in the first argument of `reply`, less the null ones.
+std::vector<AccessibleElement> elementsIn(const QDBusMessage &reply)
+{
+    std::vector<AccessibleElement> elements;
+    const QDBusArgument argument = reply.arguments().constFirst().value<QDBusArgument>();
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        QString service;
+        QDBusObjectPath path;
+        argument.beginStructure();
+        argument >> service >> path;
+        argument.endStructure();
+        if (!service.isEmpty() && path.path() != nullPath)
+            elements.push_back({service, path.path()});
+    }
+    argument.endArray();
+    return elements;
+}
+
 // AT-SPI state bits and roles (atspi-constants.h).
 constexpr int stateActive = 1;
 constexpr int stateDefunct = 6;
@@ -145,23 +164,8 @@ std::optional<QVariant> AtspiAccessibility::property(const AccessibleElement &el
 
 std::vector<AccessibleElement> AtspiAccessibility::children(const AccessibleElement &element)
 {
-    std::vector<AccessibleElement> result;
     const auto reply = call(element, accessibleInterface, QStringLiteral("GetChildren"));
-    if (!reply)
-        return result;
-    const QDBusArgument argument = reply->arguments().constFirst().value<QDBusArgument>();
-    argument.beginArray();
-    while (!argument.atEnd()) {
-        QString service;
-        QDBusObjectPath path;
-        argument.beginStructure();
-        argument >> service >> path;
-        argument.endStructure();
-        if (!service.isEmpty() && path.path() != nullPath)
-            result.push_back({service, path.path()});
-    }
-    argument.endArray();
-    return result;
+    return reply ? elementsIn(*reply) : std::vector<AccessibleElement>{};
 }
 
 std::optional<std::uint64_t> AtspiAccessibility::states(const AccessibleElement &element)
@@ -228,20 +232,8 @@ std::optional<AccessibleElement> AtspiAccessibility::findFocused(const Accessibl
     const auto matches = call(root, QStringLiteral("org.a11y.atspi.Collection"), QStringLiteral("GetMatches"),
                               {QVariant::fromValue(FocusedRule{}), sortCanonical, 1, true});
     if (matches) {
-        const QDBusArgument argument = matches->arguments().constFirst().value<QDBusArgument>();
-        std::optional<AccessibleElement> found;
-        argument.beginArray();
-        while (!argument.atEnd()) {
-            QString service;
-            QDBusObjectPath path;
-            argument.beginStructure();
-            argument >> service >> path;
-            argument.endStructure();
-            if (!found && !service.isEmpty() && path.path() != nullPath)
-                found = AccessibleElement{service, path.path()};
-        }
-        argument.endArray();
-        return found;
+        const std::vector<AccessibleElement> found = elementsIn(*matches);
+        return found.empty() ? std::nullopt : std::optional<AccessibleElement>(found.front());
     }
     qCDebug(lcAccessibility) << "no collection search in" << root.busName << "- walking its tree";
 
