@@ -1,0 +1,10 @@
+#pragma once
+
+namespace talvex::render {
+
+class RenderSink;
+
+// One function per window area; each renders the states of its windows into the sink. An area
+// adds its declaration here and its call in RenderMain.cpp.
+
+} // namespace talvex::render
