@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMetaObject>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QStringView>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -61,8 +62,8 @@ Destination::Destination(DeliveryServices services, QWidget *practiceWindow, boo
     Workspace &workspace = *m_services.workspace;
     Accessibility &accessibility = *m_services.accessibility;
 
-    m_practice = practiceWindow && practiceWindow->isVisible()
-                 && (explicitPractice || QApplication::activeWindow() == practiceWindow->window());
+    m_practice = practiceWindow && practiceWindow->isVisible() &&
+                 (explicitPractice || QApplication::activeWindow() == practiceWindow->window());
     m_app = m_practice ? std::optional(workspace.currentApplication()) : workspace.frontmostApplication();
     const bool targetIsSelf = m_app && m_app->pid == workspace.currentApplication().pid;
 
@@ -114,8 +115,8 @@ std::optional<QRectF> Destination::frontWindowFrame(std::int32_t pid) const
     if (!windows)
         return std::nullopt;
     for (const WindowInfo &window : *windows) {
-        if (window.ownerPid == pid && window.layer == 0 && window.bounds.width() >= minimumWindowSide
-            && window.bounds.height() >= minimumWindowSide)
+        if (window.ownerPid == pid && window.layer == 0 && window.bounds.width() >= minimumWindowSide &&
+            window.bounds.height() >= minimumWindowSide)
             return window.bounds;
     }
     return std::nullopt;
@@ -138,8 +139,8 @@ bool Destination::stillFocused(std::int32_t pid) const
 
     // This process: only the practice editor counts, and only while it still has the focus.
     if (pid == workspace.currentApplication().pid) {
-        return m_practiceWindow && m_practiceEditor && m_practiceWindow->isVisible()
-               && m_practiceWindow->focusWidget() == m_practiceEditor;
+        return m_practiceWindow && m_practiceEditor && m_practiceWindow->isVisible() &&
+               m_practiceWindow->focusWidget() == m_practiceEditor;
     }
 
     const auto front = workspace.frontmostApplication();
@@ -175,9 +176,15 @@ bool Destination::stillFocused(std::int32_t pid) const
     return false;
 }
 
-bool Destination::putOnClipboard(const QString &text) const { return m_services.clipboard->setText(text); }
+bool Destination::putOnClipboard(const QString &text) const
+{
+    return m_services.clipboard->setText(text);
+}
 
-std::int64_t Destination::caretLength(const QString &text) { return codePoints(text); }
+std::int64_t Destination::caretLength(const QString &text)
+{
+    return codePoints(text);
+}
 
 QCoro::Task<Destination::Delivery> Destination::deliver(QString text, CancellationToken token)
 {
@@ -221,25 +228,10 @@ QCoro::Task<Destination::Delivery> Destination::deliver(QString text, Cancellati
     if (m_practiceEditor) {
         QMetaObject::invokeMethod(m_practiceEditor.data(), "paste", Qt::DirectConnection);
     } else {
-        if (!chord.pressModifiers()) {
-            chord.finish();
-            co_return Delivery::copied;
-        }
-        const bool modifiersHeld = co_await clock.sleep(modifierWait, token);
-        if (!modifiersHeld || token.isCancelled() || clipboard.changeCount() != placedCount
-            || !stillFocused(pid)) {
-            chord.finish();
-            co_return Delivery::copiedBecauseFocusChanged;
-        }
-        // From V down on, cancellation changes nothing: the keystroke completes and is verified,
-        // so these waits run their full length.
-        if (!chord.pressKey()) {
-            // V never went out, so nothing can have been pasted: not a paste to check for.
-            chord.finish();
-            co_return Delivery::copied;
-        }
-        co_await clock.sleep(keyWait);
-        chord.finish();
+        const std::optional<Delivery> abandoned = co_await typePasteChord(chord, pid, placedCount, token);
+        if (abandoned)
+            co_return *abandoned;
+        // Every key is up again; give the target time to take the paste in.
         co_await clock.sleep(verifyWait);
     }
 
@@ -252,6 +244,31 @@ QCoro::Task<Destination::Delivery> Destination::deliver(QString text, Cancellati
         }
     }
     co_return Delivery::pasteRequested;
+}
+
+QCoro::Task<std::optional<Destination::Delivery>> Destination::typePasteChord(PasteChord &chord,
+                                                                              std::int32_t pid,
+                                                                              std::uint64_t placedCount,
+                                                                              CancellationToken token)
+{
+    Clipboard &clipboard = *m_services.clipboard;
+    Clock &clock = *m_services.clock;
+
+    // Whatever this function pressed is released on every way out of it, the early returns included,
+    // before the caller goes on: no key stays down.
+    const auto releaseKeys = qScopeGuard([&chord] { chord.finish(); });
+
+    if (!chord.pressModifiers())
+        co_return Delivery::copied;
+    const bool modifiersHeld = co_await clock.sleep(modifierWait, token);
+    if (!modifiersHeld || token.isCancelled() || clipboard.changeCount() != placedCount || !stillFocused(pid))
+        co_return Delivery::copiedBecauseFocusChanged;
+    // From V down on, cancellation changes nothing: the keystroke completes and is verified, so
+    // these waits run their full length.
+    if (!chord.pressKey())
+        co_return Delivery::copied; // V never went out, so nothing can have been pasted
+    co_await clock.sleep(keyWait);
+    co_return std::nullopt;
 }
 
 void Destination::requestAccessibility(Accessibility &accessibility, KeyboardPoster &keyboard)

@@ -2,8 +2,8 @@
 
 #include "Accessibility.h"
 #include "CancellationToken.h"
-#include "Clock.h"
 #include "Clipboard.h"
+#include "Clock.h"
 #include "KeyboardPoster.h"
 #include "Workspace.h"
 
@@ -12,11 +12,12 @@
 #include <QRectF>
 #include <QString>
 #include <QWidget>
-
 #include <cstdint>
 #include <optional>
 
 namespace talvex {
+
+class PasteChord;
 
 /// The services a destination captures and delivers through. They outlive every Destination.
 struct DeliveryServices {
@@ -31,14 +32,14 @@ struct DeliveryServices {
 /// into it through the clipboard and a paste keystroke. Captured once on the main thread; copies
 /// share nothing but the services.
 class Destination final {
-public:
+  public:
     /// Outcome of one delivery; the order carries meaning (status labels are indexed by it).
     enum class Delivery {
         inserted,                     ///< pasted and the caret confirms it; previous clipboard restored
         pasteRequested,               ///< keystroke sent, result unconfirmed; text on the clipboard
         copiedBecausePermissionIsOff, ///< no accessibility or no key posting; text on the clipboard
         copiedBecauseFocusChanged,    ///< the target lost focus or delivery was cancelled
-        copied,                       ///< paste could not be attempted; text (or another's data) on the clipboard
+        copied,                       ///< no paste attempted; text (or another's data) on the clipboard
     };
 
     /// Captures the target now. `practiceWindow` is the onboarding practice window if one exists;
@@ -70,12 +71,16 @@ public:
     /// Length of `text` as the caret check counts it: code points, so an emoji is one.
     static std::int64_t caretLength(const QString &text);
 
-private:
+  private:
     std::optional<AccessibleElement> focus(std::int32_t pid) const;
     std::optional<QRectF> frontWindowFrame(std::int32_t pid) const;
     std::optional<TextRange> selectedRange(std::int32_t pid) const;
     bool stillFocused(std::int32_t pid) const;
     bool putOnClipboard(const QString &text) const;
+    /// Holds Ctrl (and Shift) and V down for the paste with their waits, and releases every key it
+    /// pressed before it returns. The outcome when the paste was abandoned, nothing when it was sent.
+    QCoro::Task<std::optional<Delivery>> typePasteChord(PasteChord &chord, std::int32_t pid,
+                                                        std::uint64_t placedCount, CancellationToken token);
 
     DeliveryServices m_services;
     std::optional<RunningApplication> m_app;
