@@ -59,6 +59,33 @@ std::int16_t toPcm16(float sample)
 } // namespace
 
 /// Shared by the analyzer, the input thread and the segment thread; whichever is last frees it.
+///
+/// Threads and what each owns:
+/// - The input thread (a pool worker, for as long as start() is awaited) runs readInput(): it alone
+///   pops the audio feed, converts it and drives the streaming decoder, publishes partial text and
+///   cuts a segment at each pause. It starts the segment thread once it holds the model.
+/// - The segment thread (detached) runs decodeSegments(): it alone drives the segment decoder,
+///   decoding the queued segments whole, in order, and publishing each as a final result. It hands
+///   the model back when it ends.
+/// - The main thread only sets flags and waits: setContext() changes the dictionary on a worker before
+///   either thread exists; finalize and cancel below.
+/// The model (both decoders and the dictionary) belongs to one session at a time, from
+/// acquireModel() to releaseModel(); the next dictation's acquire waits for it.
+///
+/// Locks: `mutex` guards the model hand-over flag, the segment queue and the three progress flags, and
+/// `changed` signals any change of them. `emitMutex` guards the text being shown (pending live
+/// segments, the partial, the last volatile text) and keeps the pushes to the result channel in order.
+/// `cancelled` is read without a lock. `vocabularySet` is written before start() runs and only read
+/// after. `model` and `module` never change after construction.
+///
+/// Ending: finalizeAndFinishThroughEndOfInput() relies on the audio feed having ended. The input thread
+/// then cuts the last segment and sets `inputDone`; the segment thread drains the queue, hands the
+/// model back and sets `segmentsDone`; the waiting worker wakes and only then finishes the result
+/// channel, behind every result already pushed. cancelAndFinishNow() sets `cancelled` and abandons the
+/// channel: the input thread stops at its next buffer or at the end of the feed, the segment thread
+/// stops taking segments but keeps the model until `inputDone`, so the streaming decoder is never in
+/// use when the next dictation gets it. A session whose threads never started hands the model back at
+/// once.
 struct SphinxAnalyzer::Session {
     std::shared_ptr<SphinxModel> model;
     std::shared_ptr<SphinxTranscriber> module;
