@@ -71,17 +71,15 @@ QCoro::Task<> LiveDictation::start(std::shared_ptr<Transcriber> module, QStringL
     m_analyzer = m_speech.makeAnalyzer(module);
 
     if (!words.isEmpty()) {
-        // The hints are applied on another thread; a cancel arriving meanwhile leaves the analyzer
-        // alone (the recogniser's model is still in use) and the cancel is carried out here.
-        m_contextPending = true;
+        // The recogniser's model is in use on another thread while the hints load.
+        beginWait(Wait::hints);
         std::exception_ptr contextFailure;
         try {
             co_await m_analyzer->setContext(words);
         } catch (...) {
             contextFailure = std::current_exception();
         }
-        m_contextPending = false;
-        if (std::exchange(m_cancelAfterContext, false)) {
+        if (endWait()) {
             co_await m_analyzer->cancelAndFinishNow();
             if (!contextFailure)
                 throw CancellationError();
@@ -110,17 +108,16 @@ QCoro::Task<> LiveDictation::start(std::shared_ptr<Transcriber> module, QStringL
     m_engine->installTap(tapBufferSize, [tap](const AudioBuffer &buffer) { tap->convert(buffer); });
     m_hasTap = true;
 
-    // The engine connects to the audio server on another thread; a cancel arriving meanwhile must
-    // not touch it (stopCapture defers to here), and no analysis starts for a cancelled session.
-    m_engineStarting = true;
+    // The engine connects to the audio server on another thread; no analysis starts for a session
+    // stopped meanwhile.
+    beginWait(Wait::engine);
     std::exception_ptr engineFailure;
     try {
         co_await m_engine->start();
     } catch (...) {
         engineFailure = std::current_exception();
     }
-    m_engineStarting = false;
-    if (std::exchange(m_stopAfterEngineStart, false)) {
+    if (endWait()) {
         stopCapture();
         if (!engineFailure)
             throw CancellationError();
@@ -179,17 +176,13 @@ QCoro::Task<> LiveDictation::cancel()
     // The tasks are not awaited: the collector stops at its next result and the analysis ends with
     // the analyzer below.
     m_resultCancel.cancel();
-    if (m_analyzer && m_contextPending)
-        m_cancelAfterContext = true;
-    else if (m_analyzer)
+    if (m_analyzer && !deferCancel())
         co_await m_analyzer->cancelAndFinishNow();
 }
 
 void LiveDictation::stopCapture()
 {
-    if (m_engineStarting) {
-        m_stopAfterEngineStart = true;
-    } else {
+    if (!deferStop()) {
         m_engine->stop();
         if (m_hasTap) {
             m_engine->removeTap();
@@ -198,6 +191,29 @@ void LiveDictation::stopCapture()
     }
     if (m_continuation)
         m_continuation->finish();
+}
+
+bool LiveDictation::endWait()
+{
+    const bool requested = m_wait == Wait::hintsThenCancel || m_wait == Wait::engineThenStop;
+    m_wait = Wait::none;
+    return requested;
+}
+
+bool LiveDictation::deferStop()
+{
+    if (m_wait != Wait::engine && m_wait != Wait::engineThenStop)
+        return false;
+    m_wait = Wait::engineThenStop;
+    return true;
+}
+
+bool LiveDictation::deferCancel()
+{
+    if (m_wait != Wait::hints && m_wait != Wait::hintsThenCancel)
+        return false;
+    m_wait = Wait::hintsThenCancel;
+    return true;
 }
 
 } // namespace talvex
