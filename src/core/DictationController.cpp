@@ -50,8 +50,8 @@ DictationController::~DictationController()
     // Stop the timers of whatever still waits; their continuations find the controller gone.
     if (m_preparationTimeout)
         m_preparationTimeout->cancel();
-    if (m_task)
-        m_task->cancel();
+    if (m_taskCancellation)
+        m_taskCancellation->cancel();
 }
 
 QString DictationController::defaultLibraryPath()
@@ -238,7 +238,7 @@ void DictationController::reset()
     }
     m_shortcutGesture.reset();
     setPhase(Phase::idle);
-    m_task.reset();
+    m_taskCancellation.reset();
     m_captureID.reset();
     m_live.reset();
     m_destination.reset();
@@ -339,7 +339,7 @@ void DictationController::start()
     runWatchdog(capture, watchdog);
 
     CancellationToken task;
-    m_task = task;
+    m_taskCancellation = task;
     runStart(preparation, snapshot, session, capture, task);
 }
 
@@ -452,7 +452,7 @@ void DictationController::showWaveform(const WaveformFrame &frame, const QUuid &
 void DictationController::prepareSpeech()
 {
     if (m_speechPreparation)
-        m_speechPreparation->cancel();
+        m_speechPreparation->markReplaced();
     const QString locale = m_library.preferences.locale;
     const QUuid id = QUuid::createUuid();
     m_speechPreparationID = id;
@@ -520,7 +520,7 @@ void DictationController::stopRecording()
         return;
     setPhase(Phase::transcribing);
     CancellationToken task;
-    m_task = task;
+    m_taskCancellation = task;
     runStop(m_live, m_destination, *m_capturePreferences, *m_captureID, task);
 }
 
@@ -619,8 +619,8 @@ void DictationController::cancel()
     if (m_phase != Phase::preparing && m_phase != Phase::recording)
         return;
     std::shared_ptr<LiveDictation> session = m_live;
-    if (m_task)
-        m_task->cancel();
+    if (m_taskCancellation)
+        m_taskCancellation->cancel();
     reset();
     if (session)
         tearDown(std::move(session));

@@ -258,7 +258,7 @@ class DictationController final : public QObject {
     std::unique_ptr<GlobalShortcut> m_shortcut;
     DictationShortcutGesture m_shortcutGesture;
     std::shared_ptr<LiveDictation> m_live;
-    std::optional<CancellationToken> m_task;
+    std::optional<CancellationToken> m_taskCancellation;
     std::shared_ptr<Destination> m_destination;
     std::optional<Preferences> m_capturePreferences;
     std::optional<QUuid> m_captureID;

@@ -33,7 +33,7 @@ public:
     explicit DictationControllerProbe(const DictationController &controller) : m_c(controller) {}
 
     bool hasLive() const { return m_c.m_live != nullptr; }
-    bool hasTask() const { return m_c.m_task.has_value(); }
+    bool hasTask() const { return m_c.m_taskCancellation.has_value(); }
     bool hasDestination() const { return m_c.m_destination != nullptr; }
     bool hasCapturePreferences() const { return m_c.m_capturePreferences.has_value(); }
     bool hasCaptureID() const { return m_c.m_captureID.has_value(); }

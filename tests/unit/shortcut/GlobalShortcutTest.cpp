@@ -93,12 +93,12 @@ TEST_F(GlobalShortcutTest, RefusedRegistrationsLeaveTheOldShortcutLive)
     // Editing commands are refused before anything is asked of the system.
     EXPECT_FALSE(shortcut->registerShortcut(Shortcut(9, Shortcut::commandKey, "V")));
     EXPECT_FALSE(shortcut->registerShortcut(Shortcut(9, Shortcut::controlKey, "V")));
-    EXPECT_EQ(shortcut->nextID(), 1u);
+    EXPECT_EQ(shortcut->lastIssuedID(), 1u);
 
     // A refusal by the system still uses up an id.
     hotKeys.refuseNext = true;
     EXPECT_FALSE(shortcut->registerShortcut(f9));
-    EXPECT_EQ(shortcut->nextID(), 2u);
+    EXPECT_EQ(shortcut->lastIssuedID(), 2u);
 
     // A chord whose watch cannot start.
     keyboard.refuseTaps = true;
@@ -125,7 +125,7 @@ TEST_F(GlobalShortcutTest, NoDisplayOrNoHandlerMeansNoRegistration)
     hotKeys.available = true;
     hotKeys.failInstall = true;
     EXPECT_FALSE(shortcut->registerShortcut(f9));
-    EXPECT_EQ(shortcut->nextID(), 0u);
+    EXPECT_EQ(shortcut->lastIssuedID(), 0u);
     EXPECT_FALSE(shortcut->registration());
 
     hotKeys.failInstall = false;
