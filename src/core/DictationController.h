@@ -182,8 +182,31 @@ class DictationController final : public QObject {
     void repairEditingShortcut();
 
     QCoro::Task<> runWatchdog(QUuid capture, CancellationToken token);
-    QCoro::Task<> runStart(std::optional<SpeechPreparation> preparation, Preferences snapshot,
-                           std::shared_ptr<LiveDictation> session, QUuid capture, CancellationToken token);
+    /// What the start task of one dictation holds.
+    struct DictationStart {
+        QPointer<DictationController> self;
+        std::optional<SpeechPreparation> preparation;
+        Preferences snapshot;
+        std::shared_ptr<LiveDictation> session;
+        QUuid capture;
+        CancellationToken token;
+        /// The identity check after each await: the controller exists, the dictation is still the
+        /// current one and the task was not cancelled.
+        bool isCurrent() const { return self && self->isCurrent(capture) && !token.isCancelled(); }
+    };
+    /// Whether the start task goes on after a step, or leaves quietly because its dictation ended.
+    enum class Step { next, leave };
+
+    // The start task, in the order a session starts.
+    QCoro::Task<> runStart(DictationStart start);
+    QCoro::Task<Step> askForMicrophone(const DictationStart &start);
+    /// The prepared locale, or nothing when the task must leave.
+    QCoro::Task<std::optional<QString>> preparedLocale(const DictationStart &start);
+    QCoro::Task<Step> startLiveSession(const DictationStart &start, const QString &locale);
+    void enterRecording();
+    /// Tears the session down; while the dictation is current, shows `failure` (if any, and unless
+    /// cancelled) and returns to idle.
+    QCoro::Task<> endStart(DictationStart start, std::exception_ptr failure);
     QCoro::Task<> runStop(std::shared_ptr<LiveDictation> session, std::shared_ptr<Destination> target,
                           Preferences snapshot, QUuid capture, CancellationToken token);
     QCoro::Task<> complete(QString text, WritingMode mode, Preferences snapshot, QString source,
@@ -258,6 +281,7 @@ class DictationController final : public QObject {
     std::unique_ptr<GlobalShortcut> m_shortcut;
     DictationShortcutGesture m_shortcutGesture;
     std::shared_ptr<LiveDictation> m_live;
+    /// Cancels the running start or stop task (the task itself runs on its own).
     std::optional<CancellationToken> m_taskCancellation;
     std::shared_ptr<Destination> m_destination;
     std::optional<Preferences> m_capturePreferences;

@@ -1,0 +1,140 @@
+// Stop, cancel and the completion pipeline: the final transcript is rewritten, replaced, delivered
+// and kept in the history.
+#include "DictationController.h"
+#include "core/ControllerTexts.h"
+#include "platform/Logging.h"
+#include "refine/LocalModels.h"
+#include "speech/TalvexError.h"
+#include "store/UnicodeText.h"
+
+namespace talvex {
+
+namespace {
+
+/// Thrown inside a task at its cancellation points; a cancelled task shows nothing.
+struct TaskCancelled : std::exception {
+    const char *what() const noexcept override { return "cancelled"; }
+};
+
+} // namespace
+
+// --- Stop, cancel and completion.
+
+void DictationController::stopRecording()
+{
+    if (m_phase != Phase::recording || !m_live || !m_destination || !m_capturePreferences || !m_captureID)
+        return;
+    setPhase(Phase::transcribing);
+    CancellationToken task;
+    m_taskCancellation = task;
+    runStop(m_live, m_destination, *m_capturePreferences, *m_captureID, task);
+}
+
+QCoro::Task<> DictationController::runStop(std::shared_ptr<LiveDictation> session,
+                                           std::shared_ptr<Destination> target, Preferences snapshot,
+                                           QUuid capture, CancellationToken token)
+{
+    QPointer<DictationController> self(this);
+    std::exception_ptr failure;
+    try {
+        const QString transcript = co_await session->finish();
+        if (!self)
+            co_return;
+        if (token.isCancelled() || !isCurrent(capture))
+            throw TaskCancelled();
+
+        const std::optional<QString> applicationID =
+            target->app() ? target->app()->applicationID : std::optional<QString>();
+        const WritingMode mode = snapshot.modeForDictation(applicationID, target->isPractice());
+        const QString source = ControllerTexts::sourceName(target->app());
+
+        co_await complete(transcript, mode, snapshot, source, target);
+        if (!self)
+            co_return;
+        if (isCurrent(capture))
+            reset();
+        co_return;
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self || !self->isCurrent(capture))
+        co_return;
+    if (!token.isCancelled())
+        setMessage(ControllerTexts::describe(failure));
+    reset();
+}
+
+QCoro::Task<> DictationController::complete(QString text, WritingMode mode, Preferences snapshot,
+                                            QString source, std::shared_ptr<Destination> target)
+{
+    QPointer<DictationController> self(this);
+    if (text.isEmpty())
+        throw TalvexException(TalvexError::noSpeech);
+    if (mode != WritingMode::verbatim && m_phase != Phase::refining)
+        setPhase(Phase::refining);
+
+    const LocalModels::Refinement refinement =
+        co_await LocalModels::refine(text, mode, snapshot.locale, *m_services.languageModel);
+    if (!self)
+        throw TaskCancelled();
+
+    const QString finalText = snapshot.applyingReplacements(refinement.text);
+    if (UnicodeText::trimmed(finalText, UnicodeText::isWhitespaceOrNewline).isEmpty())
+        throw TalvexException(TalvexError::noSpeech);
+
+    const Destination::Delivery outcome = co_await target->deliver(finalText);
+    if (!self)
+        throw TaskCancelled();
+
+    const QString label = ControllerTexts::statusLabel(outcome);
+    const std::optional<QString> notice = ControllerTexts::deliveryNotice(outcome);
+    const QString bundle = target->app() && target->app()->applicationID ? *target->app()->applicationID
+                                                                         : QStringLiteral("unknown");
+    qCInfo(lcDelivery, "Delivery to %s: %s", qUtf8Printable(bundle), qUtf8Printable(label));
+    refreshPermissions();
+
+    if (target->isPractice()) {
+        setLastPracticePasteStatus(label);
+        setMessage(notice);
+        co_return;
+    }
+
+    const Transcript transcript = Transcript::make(text, finalText, source, mode);
+    setLatest(transcript);
+    setLastPasteStatus(source + QStringLiteral(": ") + label);
+    setPasteNeedsAttention(ControllerTexts::needsAttention(outcome));
+    QStringList parts;
+    if (refinement.note)
+        parts << *refinement.note;
+    if (notice)
+        parts << *notice;
+    const QString joined = parts.join(QLatin1Char(' '));
+    setMessage(joined.isEmpty() ? std::nullopt : std::optional<QString>(joined));
+
+    // The current setting decides, not the dictation's copy: turning history off mid-dictation
+    // keeps this transcript out too.
+    Library changed = m_library;
+    if (changed.addTranscript(transcript)) {
+        setLibrary(changed);
+        save();
+    }
+}
+
+void DictationController::cancel()
+{
+    if (m_phase != Phase::preparing && m_phase != Phase::recording)
+        return;
+    std::shared_ptr<LiveDictation> session = m_live;
+    if (m_taskCancellation)
+        m_taskCancellation->cancel();
+    reset();
+    if (session)
+        tearDown(std::move(session));
+}
+
+QCoro::Task<> DictationController::tearDown(std::shared_ptr<LiveDictation> session)
+{
+    co_await session->cancel();
+}
+
+} // namespace talvex
