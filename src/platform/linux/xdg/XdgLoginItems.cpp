@@ -51,8 +51,6 @@ QString escapeString(const QString &value)
 XdgLoginItems::XdgLoginItems(QString folder, std::optional<QString> executable)
     : m_folder(std::move(folder)), m_executable(std::move(executable))
 {
-    if (!m_executable)
-        qCInfo(lcApp, "A development build run from its build folder registers no autostart entry");
 }
 
 QString XdgLoginItems::defaultFolder()
