@@ -2,6 +2,7 @@
 
 #include "AtspiAccessibility.h"
 #include "ChatCompletionsModel.h"
+#include "ClipboardCarry.h"
 #include "Installation.h"
 #include "LinuxUpdater.h"
 #include "PulseAudioEngine.h"
@@ -40,6 +41,8 @@ std::unique_ptr<LinuxServices> LinuxServices::open(QString *problem)
     services->m_accessibility = std::make_unique<atspi::AtspiAccessibility>();
     services->m_keyboard = std::make_unique<x11::X11KeyboardPoster>();
     services->m_clipboard = std::make_unique<x11::QtClipboard>();
+    // After a relaunch in place: the clipboard the previous image owned.
+    update::ClipboardCarry::takeBack();
     services->m_languageModel = std::make_unique<ChatCompletionsModel>();
     services->m_prompts = std::make_unique<WidgetPrompts>();
     services->m_speech = new SphinxSpeechService;

@@ -1,5 +1,7 @@
 #include "Relaunch.h"
 
+#include "ClipboardCarry.h"
+
 #include <QFile>
 #include <cerrno>
 #include <csignal>
@@ -14,9 +16,9 @@ namespace talvex::update {
 
 namespace {
 
-// Marks every descriptor above the standard streams close-on-exec. Libraries do not all open
-// theirs that way, and one inherited X connection would keep the old image's key grabs alive.
-void closeOnExec()
+// Marks every descriptor above the standard streams close-on-exec, but `keep`. Libraries do not all
+// open theirs that way, and one inherited X connection would keep the old image's key grabs alive.
+void closeOnExec(int keep)
 {
     DIR *fds = ::opendir("/proc/self/fd");
     if (!fds)
@@ -25,7 +27,7 @@ void closeOnExec()
     while (const dirent *entry = ::readdir(fds)) {
         char *end = nullptr;
         const long fd = std::strtol(entry->d_name, &end, 10);
-        if (end == entry->d_name || *end != '\0' || fd <= 2 || fd == own)
+        if (end == entry->d_name || *end != '\0' || fd <= 2 || fd == own || fd == keep)
             continue;
         const int flags = ::fcntl(int(fd), F_GETFD);
         if (flags >= 0)
@@ -67,7 +69,8 @@ QString relaunchInPlace(const QString &executable, const QStringList &arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
 
-    closeOnExec();
+    const int clipboard = ClipboardCarry::handOver();
+    closeOnExec(clipboard);
     // A blocked signal stays blocked across exec; the new image starts as a fresh launch would.
     sigset_t none;
     sigemptyset(&none);
@@ -75,6 +78,9 @@ QString relaunchInPlace(const QString &executable, const QStringList &arguments)
     std::fflush(stdout);
     std::fflush(stderr);
     ::execv(path.constData(), argv.data());
+    const int failure = errno;
+    ClipboardCarry::cancel(clipboard);
+    errno = failure;
     return QStringLiteral("%1 could not replace this process: %2")
         .arg(executable, QString::fromLocal8Bit(std::strerror(errno)));
 }
