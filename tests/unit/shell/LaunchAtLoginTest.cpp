@@ -22,7 +22,6 @@ class LaunchAtLoginTest : public ::testing::Test {
         return std::make_unique<QSettings>(m_dir.filePath(QStringLiteral("Talvex.conf")),
                                            QSettings::IniFormat);
     }
-    bool configured() { return defaults()->value(QStringLiteral("didConfigureLaunchAtLogin")).toBool(); }
     /// The register and unregister calls, without the status reads.
     static QStringList changes(const LoginItemsDouble &service)
     {
@@ -157,29 +156,6 @@ TEST_F(LaunchAtLoginTest, TheFirstLaunchRegistersOnceAndRetriesOnlyAfterAFailure
             QSettings(path, QSettings::IniFormat).value(QStringLiteral("didConfigureLaunchAtLogin")).toBool(),
             c.configuredAfter);
     }
-}
-
-TEST_F(LaunchAtLoginTest, AFailedFirstRegistrationIsTriedAgainOnTheNextLaunchOnly)
-{
-    LoginItemsDouble service;
-    service.failRegister = true;
-    {
-        LaunchAtLogin first(service, defaults());
-        first.configureDefault();
-    }
-    service.failRegister = false;
-    LaunchAtLogin second(service, defaults());
-    second.configureDefault();
-    EXPECT_EQ(changes(service), (QStringList{QStringLiteral("register"), QStringLiteral("register")}));
-    EXPECT_TRUE(second.isEnabled());
-    EXPECT_TRUE(configured());
-
-    // Once configured, a user's "off" survives every later launch.
-    second.setEnabled(false);
-    LaunchAtLogin third(service, defaults());
-    third.configureDefault();
-    EXPECT_FALSE(third.isEnabled());
-    EXPECT_EQ(changes(service).size(), 3);
 }
 
 } // namespace
