@@ -147,8 +147,8 @@ class UpdaterIntegrationTest : public ::testing::Test {
         return signature.readAll();
     }
 
-    /// Serves a signed feed for `release` and its archive.
-    void publish(const Release &release)
+    /// Serves a signed feed for `release` and its archive; returns the feed.
+    QByteArray publish(const Release &release)
     {
         const QByteArray bytes = release.archive.isEmpty()
                                      ? archive(QStringLiteral("Talvex ") + release.version)
@@ -157,6 +157,7 @@ class UpdaterIntegrationTest : public ::testing::Test {
         m_server.answer("/feed.json", 200, feed);
         m_server.answer("/feed.json.sig", 200, sign(feed));
         m_server.answer("/talvex.tar.gz", 200, bytes);
+        return feed;
     }
 
     std::unique_ptr<LinuxUpdater> makeUpdater(Installation installation, QUrl feed = {},
@@ -221,13 +222,23 @@ TEST_F(UpdaterIntegrationTest, ANewerSignedReleaseIsOfferedInstalledBesideTheOld
 {
     ASSERT_TRUE(writeFile(m_root + QStringLiteral("/versions/0.0.9/bin/talvex"),
                           fakeTalvex(QStringLiteral("0.0.9")), true));
-    publish({});
+    // Moved on the same host: followed, and the signature is still read beside the address asked for.
+    m_server.answer("/stable/feed.json", 200, publish({}));
+    m_server.on(
+        "/feed.json",
+        {LoopbackHttpServer::Behaviour::Kind::answer,
+         301,
+         {},
+         {{"Location",
+           m_server.url(QStringLiteral("127.0.0.1"), QStringLiteral("/stable/feed.json")).toEncoded()}}});
     auto updater = startUpdater(m_installation);
     EXPECT_TRUE(m_updates->canCheck());
     EXPECT_EQ(m_updates->automaticUpdatesNote(), QString()) << "a user folder can update itself";
 
     checkByUser(*updater);
     EXPECT_EQ(updater->prompt().message, QStringLiteral("Talvex 0.2.0 is available; you have 0.1.0."));
+    EXPECT_TRUE(std::any_of(m_server.requests().begin(), m_server.requests().end(),
+                            [](const auto &request) { return request.path == "/stable/feed.json"; }));
     EXPECT_EQ(updater->prompt().action, UpdatePrompt::Action::install);
     ASSERT_TRUE(updater->dialog());
     EXPECT_TRUE(updater->dialog()->isVisible());
