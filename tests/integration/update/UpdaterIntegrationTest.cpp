@@ -222,6 +222,8 @@ TEST_F(UpdaterIntegrationTest, ANewerSignedReleaseIsOfferedInstalledBesideTheOld
 {
     ASSERT_TRUE(writeFile(m_root + QStringLiteral("/versions/0.0.9/bin/talvex"),
                           fakeTalvex(QStringLiteral("0.0.9")), true));
+    // Left by an install that was cut off: cleared by the next one.
+    ASSERT_TRUE(writeFile(m_root + QStringLiteral("/.staging-cutoff/release-archive"), "half an archive"));
     // Moved on the same host: followed, and the signature is still read beside the address asked for.
     m_server.answer("/stable/feed.json", 200, publish({}));
     m_server.on(
