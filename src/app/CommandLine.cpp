@@ -12,6 +12,11 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QString &first = arguments.constFirst();
     if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
         line.action = Action::showHelp;
+    } else if (first == QLatin1String("--version")) {
+        line.action = Action::showVersion;
+    } else if (first == QLatin1String("--autostart") && arguments.size() == 1) {
+        // The autostart entry's way of starting the application; nothing else differs.
+        line.action = Action::runApplication;
     } else if (first == QLatin1String("transcribe")) {
         // The command parses its own options, including its own usage errors.
         line.action = Action::transcribe;
@@ -45,13 +50,16 @@ QString CommandLine::help()
                "\n"
                "Options:\n"
                "  -h, --help   Show this text.\n"
+               "  --version    Show the version.\n"
+               "  --autostart  Start as the login session does (the autostart entry passes it).\n"
                "\n"
                "Environment:\n"
                "  TALVEX_LLM_URL        The local chat-completions server for rewriting (default\n"
                "                        http://127.0.0.1:11434/v1; \"off\" turns rewriting off).\n"
                "  TALVEX_LLM_MODEL      The model the server should use.\n"
                "  TALVEX_SPHINX_MODELS  The folder of PocketSphinx models (default\n"
-               "                        /usr/share/pocketsphinx/model).\n")
+               "                        /usr/share/pocketsphinx/model).\n"
+               "  TALVEX_UPDATE_FEED    The release feed update checks read (\"off\": no checks).\n")
         .arg(TranscribeCommand::usage());
 }
 

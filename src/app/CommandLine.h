@@ -10,6 +10,7 @@ struct CommandLine {
     enum class Action {
         runApplication, ///< no arguments: the desktop application
         showHelp,       ///< --help or -h anywhere before a command
+        showVersion,    ///< --version: "Talvex " and the version
         transcribe,     ///< "transcribe ...": the headless command, with `commandArguments`
         unusable,       ///< anything else; `problem` says what, in one sentence
     };

@@ -2,6 +2,9 @@
 
 #include "AtspiAccessibility.h"
 #include "ChatCompletionsModel.h"
+#include "ClipboardCarry.h"
+#include "Installation.h"
+#include "LinuxUpdater.h"
 #include "PulseAudioEngine.h"
 #include "QtClipboard.h"
 #include "SphinxSpeechService.h"
@@ -11,7 +14,11 @@
 #include "X11KeyboardPoster.h"
 #include "X11ModifierWatcher.h"
 #include "X11Workspace.h"
+#include "XdgLoginItems.h"
 #include "platform/SteadyClock.h"
+#include "platform/Version.h"
+
+#include <QSettings>
 
 namespace talvex {
 
@@ -34,9 +41,20 @@ std::unique_ptr<LinuxServices> LinuxServices::open(QString *problem)
     services->m_accessibility = std::make_unique<atspi::AtspiAccessibility>();
     services->m_keyboard = std::make_unique<x11::X11KeyboardPoster>();
     services->m_clipboard = std::make_unique<x11::QtClipboard>();
+    // After a relaunch in place: the clipboard the previous image owned.
+    update::ClipboardCarry::takeBack();
     services->m_languageModel = std::make_unique<ChatCompletionsModel>();
     services->m_prompts = std::make_unique<WidgetPrompts>();
     services->m_speech = new SphinxSpeechService;
+    // A development build registers no autostart entry and has no updater.
+    const update::Installation installation = update::Installation::current();
+    services->m_loginItems = std::make_unique<xdg::XdgLoginItems>(
+        xdg::XdgLoginItems::defaultFolder(), installation.kind == update::Installation::Kind::developmentBuild
+                                                 ? std::nullopt
+                                                 : std::optional(installation.launchPath));
+    services->m_updater = update::LinuxUpdater::create(
+        installation, update::UpdaterSettings::fromBuild(QString::fromLatin1(talvexVersion)),
+        std::make_unique<QSettings>());
     return services;
 }
 
@@ -47,6 +65,16 @@ LinuxServices::~LinuxServices()
     m_hotKeys.reset();
     if (m_events)
         m_events->sync();
+}
+
+LoginItems &LinuxServices::loginItems() const
+{
+    return *m_loginItems;
+}
+
+Updater *LinuxServices::updater() const
+{
+    return m_updater.get();
 }
 
 ControllerServices LinuxServices::controllerServices(const QString &libraryPath) const

@@ -22,6 +22,14 @@ class QtClipboard;
 namespace atspi {
 class AtspiAccessibility;
 }
+namespace xdg {
+class XdgLoginItems;
+}
+namespace update {
+class LinuxUpdater;
+}
+class LoginItems;
+class Updater;
 
 /// Every Linux backend the dictation controller works through, built once for the life of the
 /// process on an X11 display: xcb grabs and XInput for the shortcut, EWMH, AT-SPI, XTest and the
@@ -44,6 +52,10 @@ class LinuxServices final {
     /// The language model, whose availability changes in the background.
     ChatCompletionsModel &languageModel() const { return *m_languageModel; }
 
+    /// The autostart entry, and the updater (none for a development build).
+    LoginItems &loginItems() const;
+    Updater *updater() const;
+
   private:
     LinuxServices() = default;
 
@@ -57,6 +69,8 @@ class LinuxServices final {
     std::unique_ptr<x11::QtClipboard> m_clipboard;
     std::unique_ptr<ChatCompletionsModel> m_languageModel;
     std::unique_ptr<UserPrompts> m_prompts;
+    std::unique_ptr<xdg::XdgLoginItems> m_loginItems;
+    std::unique_ptr<update::LinuxUpdater> m_updater;
     /// Never deleted: a model load may still run on its detached worker thread when the process
     /// ends, and the memory goes with the process anyway.
     SphinxSpeechService *m_speech = nullptr;

@@ -6,8 +6,11 @@
 
 namespace talvex {
 
-TalvexDelegate::TalvexDelegate(ControllerServices services, QObject *parent)
-    : QObject(parent), m_controller(std::make_unique<DictationController>(std::move(services)))
+TalvexDelegate::TalvexDelegate(ControllerServices services, LoginItems &loginItems, Updater *updater,
+                               QObject *parent)
+    : QObject(parent), m_controller(std::make_unique<DictationController>(std::move(services))),
+      m_launchAtLogin(std::make_unique<LaunchAtLogin>(loginItems, std::make_unique<QSettings>())),
+      m_updates(std::make_unique<TalvexUpdates>(updater))
 {
     // Phase changes and readiness at debug and info level: the timeline of a dictation and the
     // moment it can start can be read from the log without any transcript text.
@@ -20,11 +23,12 @@ TalvexDelegate::~TalvexDelegate() = default;
 
 void TalvexDelegate::applicationDidFinishLaunching()
 {
-    // The login item's first-run default is configured here once it exists.
+    m_launchAtLogin->configureDefault();
     m_controller->activate();
-    // Then: the recorder panel connects to the controller, the updater starts with the controller
-    // as its dictation source, and the onboarding window opens on first run or with
-    // "--onboarding". None of them exists yet, so a dictation runs without visible feedback.
+    // Then the recorder panel connects to the controller (it does not exist yet, so a dictation
+    // runs without visible feedback).
+    m_updates->start(m_controller.get());
+    // Then the onboarding window opens on first run or with "--onboarding" (not built yet).
 }
 
 void TalvexDelegate::logPhase()

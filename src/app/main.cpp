@@ -9,6 +9,7 @@
 #include "TranscribeCommand.h"
 #include "Xcb.h"
 #include "platform/Logging.h"
+#include "platform/Version.h"
 
 #include <QApplication>
 #include <QLoggingCategory>
@@ -88,7 +89,8 @@ int runApplication(int argc, char **argv)
     }
     int status = 0;
     {
-        talvex::TalvexDelegate delegate(services->controllerServices());
+        talvex::TalvexDelegate delegate(services->controllerServices(), services->loginItems(),
+                                        services->updater());
         // A language model that comes or goes changes the readiness text at once.
         QObject::connect(&services->languageModel(), &talvex::ChatCompletionsModel::availabilityChanged,
                          &delegate.controller(), &talvex::DictationController::refreshPermissions);
@@ -128,6 +130,9 @@ int main(int argc, char **argv)
     switch (line.action) {
     case talvex::CommandLine::Action::showHelp:
         QTextStream(stdout) << talvex::CommandLine::help();
+        return 0;
+    case talvex::CommandLine::Action::showVersion:
+        QTextStream(stdout) << "Talvex " << talvex::talvexVersion << Qt::endl;
         return 0;
     case talvex::CommandLine::Action::unusable:
         QTextStream(stderr) << line.problem << Qt::endl

@@ -17,6 +17,15 @@ TEST(CommandLineTest, NoArgumentsRunTheApplicationAndHelpWinsAnywhereFirst)
               Action::showHelp);
 }
 
+TEST(CommandLineTest, TheAutostartEntryRunsTheApplicationAndVersionIsItsOwnAction)
+{
+    EXPECT_EQ(CommandLine::parse({QStringLiteral("--autostart")}).action, Action::runApplication);
+    EXPECT_EQ(CommandLine::parse({QStringLiteral("--version")}).action, Action::showVersion);
+    EXPECT_EQ(CommandLine::parse({QStringLiteral("--autostart"), QStringLiteral("--verbose")}).action,
+              Action::unusable);
+    EXPECT_TRUE(CommandLine::help().contains(QStringLiteral("--version")));
+}
+
 TEST(CommandLineTest, TranscribeGetsEverythingAfterItsNameUntouched)
 {
     const CommandLine line = CommandLine::parse({QStringLiteral("transcribe"), QStringLiteral("--help"),
