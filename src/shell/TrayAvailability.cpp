@@ -29,10 +29,9 @@ TrayAvailability::Step TrayAvailability::decide()
         m_protocol = TrayProtocol::statusNotifier;
         return Step::createIcon;
     }
-    // An XEmbed tray is taken at once only when no StatusNotifier watcher runs: a watcher is usually
-    // a panel still registering its host, which draws icons better. Once the wait is over it is
-    // taken anyway rather than showing nothing.
-    if (m_embedded && (m_watcher == Watcher::absent || m_waitEnded)) {
+    // Qt takes the StatusNotifier protocol whenever a watcher runs, so an XEmbed tray can only be
+    // used while none does. A watcher without a host may be waiting for its panel: keep waiting.
+    if (m_embedded && m_watcher == Watcher::absent) {
         m_protocol = TrayProtocol::xembed;
         return Step::createIcon;
     }

@@ -11,9 +11,11 @@ enum class TrayProtocol {
 };
 
 /// Decides when the tray icon may be created and over which protocol. Qt chooses the protocol once,
-/// on first use, and for good: StatusNotifierItem only if a host is registered at that moment, else
-/// XEmbed. So the icon is made only once a host is known, and never before we know whether a
-/// StatusNotifier watcher runs at all. Feed it what is observed; each call says what to do now.
+/// when the first icon is made, and for good: StatusNotifierItem if a watcher owns its name at that
+/// moment (Qt 6.4; later versions ask whether a host is registered), else XEmbed. So the icon is
+/// made only once a StatusNotifier host is registered, or an XEmbed tray runs and no watcher does,
+/// and never before we know whether a watcher runs at all. Feed it what is observed; each call says
+/// what to do now.
 class TrayAvailability final {
   public:
     enum class Step {

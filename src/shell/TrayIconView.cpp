@@ -3,6 +3,7 @@
 #include "MenuCommands.h"
 #include "TrayIcons.h"
 #include "TrayMenu.h"
+#include "platform/Logging.h"
 
 #include <QCursor>
 #include <QMenu>
@@ -48,6 +49,7 @@ void TrayIconView::activated(QSystemTrayIcon::ActivationReason reason)
 {
     // A left click opens the same menu as a right click. With XEmbed the toolkit already opens the
     // context menu on a right click; a StatusNotifier host that does not read dbusmenu asks for it.
+    qCDebug(lcApp, "Tray icon activated: %d", int(reason));
     const bool open = reason == QSystemTrayIcon::Trigger ||
                       (reason == QSystemTrayIcon::Context && m_protocol == TrayProtocol::statusNotifier);
     if (open && !m_popup->menu()->isVisible())
