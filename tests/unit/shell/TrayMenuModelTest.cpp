@@ -130,16 +130,6 @@ TEST(TrayMenuModelTest, RowsAndIconFollowTheState)
     }
 }
 
-TEST(TrayMenuModelTest, SettingsAndQuitShowTheirKeyEquivalents)
-{
-    for (const MenuRow &row : TrayMenuModel::rows(ready())) {
-        const QKeySequence expected = row.id == MenuRowId::settings ? QKeySequence(QStringLiteral("Ctrl+,"))
-                                      : row.id == MenuRowId::quit   ? QKeySequence(QStringLiteral("Ctrl+Q"))
-                                                                    : QKeySequence();
-        EXPECT_EQ(row.keys, expected) << row.text.toStdString();
-    }
-}
-
 TEST(TrayMenuModelTest, EveryIconHasAPictureEvenWithoutAnIconTheme)
 {
     QSet<QByteArray> pictures;
