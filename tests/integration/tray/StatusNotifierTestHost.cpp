@@ -221,11 +221,11 @@ void NotificationTestServer::CloseNotification(uint)
 {
 }
 
-QString NotificationTestServer::GetServerInformation(QString &vendor, QString &version, QString &specVersion)
+QString NotificationTestServer::GetServerInformation(QString &vendor, QString &version, QString &protocolVersion)
 {
     vendor = QStringLiteral("Talvex tests");
     version = QStringLiteral("1");
-    specVersion = QStringLiteral("1.2");
+    protocolVersion = QStringLiteral("1.2");
     return QStringLiteral("talvex-test-notices");
 }
 

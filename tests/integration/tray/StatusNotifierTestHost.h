@@ -100,7 +100,7 @@ class NotificationTestServer final : public QObject {
                              const QVariantMap &hints, int timeout);
     Q_SCRIPTABLE QStringList GetCapabilities();
     Q_SCRIPTABLE void CloseNotification(uint id);
-    Q_SCRIPTABLE QString GetServerInformation(QString &vendor, QString &version, QString &specVersion);
+    Q_SCRIPTABLE QString GetServerInformation(QString &vendor, QString &version, QString &protocolVersion);
 
   private:
     QDBusConnection m_bus;
