@@ -1,22 +1,67 @@
 #include "TalvexDelegate.h"
 
 #include "platform/Logging.h"
+#include "shell/TrayMenuModel.h"
 
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QGuiApplication>
 #include <QMetaEnum>
+#include <QSettings>
+#include <QTimer>
 
 namespace talvex {
 
+namespace {
+
+/// The user-defaults store: the launch's own when given (tests), else the application's.
+std::unique_ptr<QSettings> userDefaults(const TalvexDelegate::Launch &launch)
+{
+    if (launch.defaults)
+        return std::make_unique<QSettings>(launch.defaults->fileName(), launch.defaults->format());
+    return std::make_unique<QSettings>();
+}
+
+} // namespace
+
 TalvexDelegate::TalvexDelegate(ControllerServices services, LoginItems &loginItems, Updater *updater,
-                               QObject *parent)
-    : QObject(parent), m_controller(std::make_unique<DictationController>(std::move(services))),
-      m_launchAtLogin(std::make_unique<LaunchAtLogin>(loginItems, std::make_unique<QSettings>())),
+                               Launch launch, QObject *parent)
+    : QObject(parent), m_launch(launch),
+      m_launchAtLogin(std::make_unique<LaunchAtLogin>(loginItems, userDefaults(launch))),
       m_updates(std::make_unique<TalvexUpdates>(updater))
 {
+    Clipboard &clipboard = *services.delivery.clipboard;
+    m_controller = std::make_unique<DictationController>(std::move(services));
     // Phase changes and readiness at debug and info level: the timeline of a dictation and the
     // moment it can start can be read from the log without any transcript text.
     connect(m_controller.get(), &DictationController::phaseChanged, this, &TalvexDelegate::logPhase);
     connect(m_controller.get(), &DictationController::speechStatusChanged, this,
             [this] { qCInfo(lcApp).noquote() << "Speech status:" << m_controller->speechStatus(); });
+
+    MenuActions actions;
+    actions.openOnboarding = [this] { openOnboarding(); };
+    actions.openAbout = [this] { openAbout(); };
+    actions.openSettings = [this] { openSettings(); };
+    actions.quit = [this] {
+        if (m_quit)
+            m_quit();
+        else
+            QCoreApplication::quit();
+    };
+    actions.openUrl = [](const QUrl &url) { QDesktopServices::openUrl(url); };
+    m_menu = std::make_unique<MenuCommands>(*m_controller, clipboard, std::move(actions));
+    m_menu->setWaylandSession(m_launch.waylandSession);
+    UpdateChecks checks;
+    checks.canCheck = [this] { return m_updates->canCheck(); };
+    checks.check = [this] { m_updates->check(); };
+    m_menu->setUpdateChecks(std::move(checks));
+    connect(m_updates.get(), &TalvexUpdates::canCheckChanged, m_menu.get(), &MenuCommands::updatesChanged);
+
+    if (qGuiApp)
+        connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+            if (state == Qt::ApplicationActive)
+                applicationDidBecomeActive();
+        });
 }
 
 TalvexDelegate::~TalvexDelegate() = default;
@@ -25,10 +70,75 @@ void TalvexDelegate::applicationDidFinishLaunching()
 {
     m_launchAtLogin->configureDefault();
     m_controller->activate();
-    // Then the recorder panel connects to the controller (it does not exist yet, so a dictation
-    // runs without visible feedback).
+    // The recorder panel connects to the controller here, once it exists.
     m_updates->start(m_controller.get());
-    // Then the onboarding window opens on first run or with "--onboarding" (not built yet).
+
+    if (m_launch.onboarding || !setupCompleted())
+        openOnboarding();
+    if (m_launch.settings)
+        openSettings();
+    if (m_launch.waylandSession) {
+        qCInfo(lcApp, "Wayland session: the shortcut sees keys only while an X11 window has focus");
+        // Said once, unless activation had something more pressing to say.
+        if (!m_controller->message())
+            m_controller->setMessage(TrayMenuModel::waylandMessage());
+    }
+}
+
+void TalvexDelegate::applicationDidBecomeActive()
+{
+    m_launchAtLogin->refresh();
+    m_controller->refreshPermissions();
+}
+
+bool TalvexDelegate::applicationShouldHandleReopen()
+{
+    openOnboarding();
+    return true;
+}
+
+void TalvexDelegate::openOnboarding()
+{
+    QTimer::singleShot(0, this, &TalvexDelegate::showOnboarding);
+}
+
+void TalvexDelegate::openAbout()
+{
+    QTimer::singleShot(0, this, &TalvexDelegate::showAbout);
+}
+
+void TalvexDelegate::openSettings()
+{
+    QTimer::singleShot(0, this, &TalvexDelegate::showSettings);
+}
+
+bool TalvexDelegate::setupCompleted() const
+{
+    const QString key = QStringLiteral("didCompleteTalvexSetup");
+    if (m_launch.defaults)
+        return m_launch.defaults->value(key).toBool();
+    return QSettings().value(key).toBool();
+}
+
+void TalvexDelegate::showOnboarding()
+{
+    // SetupWindow::show(controller) plugs in here.
+    qCInfo(lcApp, "Opening the onboarding window");
+    emit windowShown(Window::onboarding);
+}
+
+void TalvexDelegate::showAbout()
+{
+    // AboutWindow::show() plugs in here.
+    qCInfo(lcApp, "Opening the about window");
+    emit windowShown(Window::about);
+}
+
+void TalvexDelegate::showSettings()
+{
+    // The settings window (TalvexSettings) plugs in here: activate the application, then show it.
+    qCInfo(lcApp, "Opening the settings window");
+    emit windowShown(Window::settings);
 }
 
 void TalvexDelegate::logPhase()

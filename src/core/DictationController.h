@@ -114,6 +114,9 @@ class DictationController final : public QObject {
     /// registers the shortcut, queries the recogniser's languages and prepares speech.
     void activate();
 
+    /// Starts a dictation into the focused field: only in idle and while no practice paste runs.
+    /// Shortcut presses reach it through the gesture; commands from outside call it directly.
+    void start();
     /// Ends recording and delivers the transcript. Only while recording.
     void stopRecording();
     /// Abandons a dictation that is preparing or recording; no message. Returns at once.
@@ -172,7 +175,6 @@ class DictationController final : public QObject {
     void reset();
     void handleShortcut(bool pressed, double time);
     void handleInterruption();
-    void start();
     void showPartial(const QString &text, const QUuid &capture);
     void showWaveform(const WaveformFrame &frame, const QUuid &capture);
     void prepareSpeech();
