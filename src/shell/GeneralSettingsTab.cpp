@@ -61,7 +61,7 @@ QStackedWidget *permissionState(const QString &accessibleName, QPushButton *requ
 GeneralSettingsTab::GeneralSettingsTab(DictationController &controller, const SettingsServices &services,
                                        QString displayLocale, QWidget *parent)
     : QWidget(parent), m_controller(controller), m_services(services),
-      m_displayLocale(displayLocale.isEmpty() ? QLocale().name() : std::move(displayLocale))
+      m_displayLocale(displayLocale.isEmpty() ? SettingsTexts::userDisplayLocale() : std::move(displayLocale))
 {
     auto *content = new QWidget;
     auto *column = new QVBoxLayout(content);

@@ -2,6 +2,7 @@
 
 #include "store/Preferences.h"
 
+#include <QLocale>
 #include <algorithm>
 #include <array>
 #include <unicode/uloc.h>
@@ -53,6 +54,12 @@ QString languageDisplayName(const QString &identifier, const QString &displayLoc
     if (U_FAILURE(status) || status == U_STRING_NOT_TERMINATED_WARNING || length <= 0)
         return identifier;
     return fromUChars(name.data(), length);
+}
+
+QString userDisplayLocale()
+{
+    const QLocale locale;
+    return locale.language() == QLocale::C ? QStringLiteral("en") : locale.name();
 }
 
 std::vector<LanguageRow> languageRows(const QStringList &locales, const QString &current,

@@ -22,6 +22,9 @@ struct LanguageRow {
 /// name there or the tag cannot be read.
 QString languageDisplayName(const QString &identifier, const QString &displayLocale);
 
+/// The locale to name languages in: the user's, or English in a session without a language.
+QString userDisplayLocale();
+
 /// The recogniser's languages together with the current one, each once, in ascending string
 /// order, each with its display name.
 std::vector<LanguageRow> languageRows(const QStringList &locales, const QString &current,
