@@ -1,6 +1,7 @@
 #include "ApplicationChooser.h"
 
 #include "ApplicationChoices.h"
+#include "SettingsIcons.h"
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
@@ -23,11 +24,13 @@ constexpr int idRole = Qt::UserRole;
 
 QIcon applicationIcon(const QString &icon)
 {
+    const QIcon generic =
+        SettingsIcons::icon(QStringLiteral("application-x-executable"), QStringLiteral("app"));
     if (icon.isEmpty())
-        return QIcon::fromTheme(QStringLiteral("application-x-executable"));
+        return generic;
     if (QFileInfo(icon).isAbsolute())
-        return QIcon(icon);
-    return QIcon::fromTheme(icon, QIcon::fromTheme(QStringLiteral("application-x-executable")));
+        return QFileInfo::exists(icon) ? QIcon(icon) : generic;
+    return QIcon::hasThemeIcon(icon) ? QIcon::fromTheme(icon) : generic;
 }
 
 } // namespace

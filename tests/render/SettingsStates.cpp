@@ -1,5 +1,6 @@
 // The settings window's tabs and states and the about window, over the real controller on doubles.
 #include "AboutWindow.h"
+#include "ApplicationChooser.h"
 #include "GeneralSettingsTab.h"
 #include "RenderSink.h"
 #include "Scenes.h"
@@ -126,6 +127,18 @@ void renderRecording(RenderSink &sink)
     fixture.keyboard.type(settings.windowHandle(), QStringLiteral("+Esc -Esc"));
 }
 
+void renderChooser(RenderSink &sink)
+{
+    if (!sink.wants(QStringLiteral("application-chooser")))
+        return;
+    SettingsFixture fixture;
+    fixture.applications.list.push_back(
+        {QStringLiteral("org.gnome.Evolution"), QStringLiteral("Evolution"), {}});
+    fixture.applications.list.push_back({QStringLiteral("org.kde.kate"), QStringLiteral("Kate"), {}});
+    ApplicationChooser chooser(fixture.applications.list);
+    sink.save(QStringLiteral("application-chooser"), chooser);
+}
+
 void renderAbout(RenderSink &sink)
 {
     if (!sink.wants(QStringLiteral("about-window")))
@@ -142,6 +155,7 @@ void renderSettings(RenderSink &sink)
     renderTabs(sink);
     renderAttention(sink);
     renderRecording(sink);
+    renderChooser(sink);
     renderAbout(sink);
 }
 
