@@ -1,11 +1,10 @@
 #include "AboutWindow.h"
 
 #include "SettingsIcons.h"
+#include "SettingsLayout.h"
 #include "TalvexAbout.h"
 
-#include <QGuiApplication>
 #include <QKeySequence>
-#include <QScreen>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -19,7 +18,8 @@ AboutWindow::~AboutWindow() = default;
 
 void AboutWindow::show()
 {
-    if (!m_panel) {
+    const bool first = !m_panel;
+    if (first) {
         m_panel =
             std::make_unique<QWidget>(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
         m_panel->setWindowTitle(QStringLiteral("About Talvex"));
@@ -32,15 +32,8 @@ void AboutWindow::show()
         for (const QKeySequence &close : {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)})
             QObject::connect(new QShortcut(close, m_panel.get()), &QShortcut::activated, m_panel.get(),
                              &QWidget::close);
-        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-            QRect frame(QPoint(), m_panel->size());
-            frame.moveCenter(screen->availableGeometry().center());
-            m_panel->move(frame.topLeft());
-        }
     }
-    m_panel->show();
-    m_panel->raise();
-    m_panel->activateWindow();
+    SettingsLayout::showInFront(m_panel.get(), first);
 }
 
 } // namespace talvex

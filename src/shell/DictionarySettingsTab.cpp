@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -36,17 +35,10 @@ void showText(QLineEdit *field, const QString &text)
 DictionarySettingsTab::DictionarySettingsTab(DictationController &controller, QWidget *parent)
     : QWidget(parent), m_controller(controller)
 {
-    auto *content = new QWidget;
-    auto *column = new QVBoxLayout(content);
-    column->setContentsMargins(16, 12, 16, 16);
-    column->setSpacing(12);
+    QVBoxLayout *column = SettingsLayout::scrollingColumn(this);
     column->addWidget(vocabularySection());
     column->addWidget(replacementsSection());
     column->addStretch(1);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(SettingsLayout::scrollingPage(content));
 
     connect(&m_controller, &DictationController::libraryChanged, this, [this] {
         refreshVocabulary();
@@ -153,25 +145,20 @@ void DictionarySettingsTab::refreshReplacements()
             row->setObjectName(id.toString(QUuid::WithoutBraces));
             QBoxLayout *layout = SettingsLayout::row();
             row->setLayout(layout);
-            auto *spoken = new QLineEdit(row);
-            spoken->setObjectName(QStringLiteral("spoken"));
-            spoken->setPlaceholderText(QStringLiteral("Spoken text"));
-            spoken->setAccessibleName(QStringLiteral("Spoken text"));
+            const auto field = [row](const QString &name, const QString &label) {
+                auto *edit = new QLineEdit(row);
+                edit->setObjectName(name);
+                edit->setPlaceholderText(label);
+                edit->setAccessibleName(label);
+                return edit;
+            };
+            QLineEdit *spoken = field(QStringLiteral("spoken"), QStringLiteral("Spoken text"));
             auto *arrow = new QLabel(row);
             arrow->setPixmap(
                 SettingsIcons::icon(QStringLiteral("go-next"), QStringLiteral("arrow.right")).pixmap(16, 16));
             arrow->setAccessibleName(QStringLiteral("becomes"));
-            auto *written = new QLineEdit(row);
-            written->setObjectName(QStringLiteral("written"));
-            written->setPlaceholderText(QStringLiteral("Replace with"));
-            written->setAccessibleName(QStringLiteral("Replace with"));
-            auto *remove = new QToolButton(row);
-            remove->setIcon(
-                SettingsIcons::icon(QStringLiteral("list-remove"), QStringLiteral("minus.circle")));
-            remove->setAutoRaise(true);
-            remove->setToolTip(QStringLiteral("Remove"));
-            remove->setAccessibleName(QStringLiteral("Remove"));
-            remove->setFocusPolicy(Qt::StrongFocus);
+            QLineEdit *written = field(QStringLiteral("written"), QStringLiteral("Replace with"));
+            QToolButton *remove = SettingsLayout::removeButton(QStringLiteral("Replacement"), row);
             layout->addWidget(spoken, 1);
             layout->addWidget(arrow);
             layout->addWidget(written, 1);

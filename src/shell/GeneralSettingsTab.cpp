@@ -16,7 +16,6 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -63,10 +62,7 @@ GeneralSettingsTab::GeneralSettingsTab(DictationController &controller, const Se
     : QWidget(parent), m_controller(controller), m_services(services),
       m_displayLocale(displayLocale.isEmpty() ? SettingsTexts::userDisplayLocale() : std::move(displayLocale))
 {
-    auto *content = new QWidget;
-    auto *column = new QVBoxLayout(content);
-    column->setContentsMargins(16, 12, 16, 16);
-    column->setSpacing(12);
+    QVBoxLayout *column = SettingsLayout::scrollingColumn(this);
     column->addWidget(startupSection());
     column->addWidget(dictationSection());
     column->addWidget(updatesSection());
@@ -74,10 +70,6 @@ GeneralSettingsTab::GeneralSettingsTab(DictationController &controller, const Se
     column->addWidget(backupSection());
     column->addWidget(aboutSection());
     column->addStretch(1);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(SettingsLayout::scrollingPage(content));
 
     connect(&m_controller, &DictationController::libraryChanged, this, [this] {
         refreshLanguages();

@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -34,17 +33,10 @@ ModesSettingsTab::ModesSettingsTab(DictationController &controller, const Settin
                                    QWidget *parent)
     : QWidget(parent), m_controller(controller), m_services(services)
 {
-    auto *content = new QWidget;
-    auto *column = new QVBoxLayout(content);
-    column->setContentsMargins(16, 12, 16, 16);
-    column->setSpacing(12);
+    QVBoxLayout *column = SettingsLayout::scrollingColumn(this);
     column->addWidget(defaultModeSection());
     column->addWidget(appModesSection());
     column->addStretch(1);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(SettingsLayout::scrollingPage(content));
 
     connect(&m_controller, &DictationController::libraryChanged, this, [this] {
         refreshMode();
@@ -159,13 +151,7 @@ void ModesSettingsTab::refreshRules()
         id->setTextInteractionFlags(Qt::TextSelectableByMouse);
         auto *mode = SettingsLayout::secondaryText(writingModeString(rule.value()), row);
         mode->setWordWrap(false);
-        auto *remove = new QToolButton(row);
-        remove->setIcon(SettingsIcons::icon(QStringLiteral("list-remove"), QStringLiteral("minus.circle")));
-        remove->setAutoRaise(true);
-        remove->setToolTip(QStringLiteral("Remove"));
-        remove->setAccessibleName(QStringLiteral("Remove"));
-        remove->setAccessibleDescription(rule.key());
-        remove->setFocusPolicy(Qt::StrongFocus);
+        QToolButton *remove = SettingsLayout::removeButton(rule.key(), row);
         layout->addWidget(id, 1);
         layout->addWidget(mode);
         layout->addWidget(remove);

@@ -1,11 +1,16 @@
 #include "SettingsLayout.h"
 
+#include "SettingsIcons.h"
+
 #include <QFormLayout>
 #include <QFrame>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QScreen>
 #include <QScrollArea>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace talvex::SettingsLayout {
@@ -58,6 +63,42 @@ QScrollArea *scrollingPage(QWidget *content)
     scroll->viewport()->setAutoFillBackground(false);
     content->setAutoFillBackground(false);
     return scroll;
+}
+
+QVBoxLayout *scrollingColumn(QWidget *tab)
+{
+    auto *content = new QWidget;
+    auto *column = new QVBoxLayout(content);
+    column->setContentsMargins(16, 12, 16, 16);
+    column->setSpacing(12);
+    auto *layout = new QVBoxLayout(tab);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scrollingPage(content));
+    return column;
+}
+
+QToolButton *removeButton(const QString &what, QWidget *parent)
+{
+    auto *remove = new QToolButton(parent);
+    remove->setIcon(SettingsIcons::icon(QStringLiteral("list-remove"), QStringLiteral("minus.circle")));
+    remove->setAutoRaise(true);
+    remove->setToolTip(QStringLiteral("Remove"));
+    remove->setAccessibleName(QStringLiteral("Remove"));
+    remove->setAccessibleDescription(what);
+    remove->setFocusPolicy(Qt::StrongFocus);
+    return remove;
+}
+
+void showInFront(QWidget *window, bool centre)
+{
+    if (const QScreen *screen = QGuiApplication::primaryScreen(); centre && screen) {
+        QRect frame(QPoint(), window->size());
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 QBoxLayout *row()

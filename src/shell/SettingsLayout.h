@@ -7,6 +7,8 @@ class QFormLayout;
 class QGroupBox;
 class QLabel;
 class QScrollArea;
+class QToolButton;
+class QVBoxLayout;
 class QWidget;
 
 namespace talvex::SettingsLayout {
@@ -23,6 +25,15 @@ QLabel *secondaryText(const QString &text, QWidget *parent = nullptr);
 
 /// A page around `content` that scrolls vertically when its sections are taller than the window.
 QScrollArea *scrollingPage(QWidget *content);
+/// Fills `tab` with a scrolling page and returns the column its sections go into.
+QVBoxLayout *scrollingColumn(QWidget *tab);
+
+/// The icon-only "Remove" button of a list row; `what` names the row for screen readers.
+QToolButton *removeButton(const QString &what, QWidget *parent);
+
+/// Shows a top-level window in front with keyboard focus, centred on the primary screen when
+/// `centre` is set (its first showing).
+void showInFront(QWidget *window, bool centre);
 
 /// A row of widgets, left to right, with no margins; stretch() adds flexible space.
 QBoxLayout *row();

@@ -1,10 +1,8 @@
 #include "SettingsWindow.h"
 
 #include "SettingsLaunchAtLogin.h"
+#include "SettingsLayout.h"
 #include "TalvexSettings.h"
-
-#include <QGuiApplication>
-#include <QScreen>
 
 namespace talvex {
 
@@ -21,17 +19,10 @@ void SettingsWindow::show()
     // already open reads it here, so "Settings…" always shows the desktop's current state.
     if (m_window && m_window->isVisible() && m_services.launchAtLogin)
         m_services.launchAtLogin->refresh();
-    if (!m_window) {
+    const bool first = !m_window;
+    if (first)
         m_window = std::make_unique<TalvexSettings>(m_controller, m_services);
-        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-            QRect frame(QPoint(), m_window->size());
-            frame.moveCenter(screen->availableGeometry().center());
-            m_window->move(frame.topLeft());
-        }
-    }
-    m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
+    SettingsLayout::showInFront(m_window.get(), first);
 }
 
 } // namespace talvex

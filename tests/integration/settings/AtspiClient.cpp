@@ -22,6 +22,24 @@ QDBusConnection connectToAccessibilityBus(const QString &name)
     return QDBusConnection::connectToBus(address.isValid() ? address.value() : QString(), name);
 }
 
+/// The (bus name, object path) references of an a(so) array at the argument's position.
+std::vector<AtspiNode> readNodes(const QDBusArgument &argument)
+{
+    std::vector<AtspiNode> nodes;
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        QString bus;
+        QDBusObjectPath path;
+        argument.beginStructure();
+        argument >> bus >> path;
+        argument.endStructure();
+        if (!bus.isEmpty() && path.path() != QLatin1String("/org/a11y/atspi/null"))
+            nodes.push_back({bus, path.path()});
+    }
+    argument.endArray();
+    return nodes;
+}
+
 } // namespace
 
 AtspiClient::AtspiClient()
@@ -48,23 +66,10 @@ std::optional<QDBusMessage> AtspiClient::call(const AtspiNode &node, const QStri
 
 std::vector<AtspiNode> AtspiClient::children(const AtspiNode &node)
 {
-    std::vector<AtspiNode> found;
     const auto reply = call(node, accessible, QStringLiteral("GetChildren"));
     if (!reply || reply->arguments().isEmpty())
-        return found;
-    const QDBusArgument argument = reply->arguments().constFirst().value<QDBusArgument>();
-    argument.beginArray();
-    while (!argument.atEnd()) {
-        QString bus;
-        QDBusObjectPath path;
-        argument.beginStructure();
-        argument >> bus >> path;
-        argument.endStructure();
-        if (!bus.isEmpty() && path.path() != QLatin1String("/org/a11y/atspi/null"))
-            found.push_back({bus, path.path()});
-    }
-    argument.endArray();
-    return found;
+        return {};
+    return readNodes(reply->arguments().constFirst().value<QDBusArgument>());
 }
 
 std::optional<AtspiNode> AtspiClient::application(std::int64_t pid)
@@ -160,17 +165,9 @@ std::optional<AtspiNode> AtspiClient::labelled(const AtspiNode &label)
         quint32 type = 0;
         argument.beginStructure();
         argument >> type;
-        argument.beginArray();
-        while (!argument.atEnd()) {
-            QString bus;
-            QDBusObjectPath path;
-            argument.beginStructure();
-            argument >> bus >> path;
-            argument.endStructure();
-            if (type == labelFor && !target)
-                target = AtspiNode{bus, path.path()};
-        }
-        argument.endArray();
+        const std::vector<AtspiNode> targets = readNodes(argument);
+        if (type == labelFor && !targets.empty() && !target)
+            target = targets.front();
         argument.endStructure();
     }
     argument.endArray();

@@ -85,6 +85,17 @@ class SettingsDesktopTest : public ::testing::Test {
         return library ? library->preferences.shortcutKey : Shortcut::defaultShortcut();
     }
 
+    /// Waits until the library file holds preferences for which `holds` is true.
+    bool waitForStored(const std::function<bool(const Preferences &)> &holds) const
+    {
+        return waitFor(
+            [&] {
+                const auto library = readLibrary(libraryPath());
+                return library && holds(library->preferences);
+            },
+            eventWait);
+    }
+
     const ShortcutRecorder &recorder() const { return window->window()->general().shortcutRow().recorder(); }
 
     void clickRecord()
@@ -219,12 +230,7 @@ TEST_F(SettingsDesktopTest, ScreenReaderFindsTheControlsAndItsEditsAreStored)
     ASSERT_TRUE(history);
     EXPECT_TRUE(reader.hasState(*history, AtspiState::checked));
     ASSERT_TRUE(reader.doAction(*history, "Toggle"));
-    ASSERT_TRUE(waitFor(
-        [&] {
-            const auto library = readLibrary(libraryPath());
-            return library && !library->preferences.retainHistory;
-        },
-        eventWait));
+    ASSERT_TRUE(waitForStored([](const Preferences &stored) { return !stored.retainHistory; }));
 
     const auto modes = reader.find(*app, AtspiRole::pageTab, "Modes");
     ASSERT_TRUE(modes);
@@ -243,12 +249,7 @@ TEST_F(SettingsDesktopTest, ScreenReaderFindsTheControlsAndItsEditsAreStored)
         keys.press(key);
         keys.release(key);
     }
-    ASSERT_TRUE(waitFor(
-        [&] {
-            const auto library = readLibrary(libraryPath());
-            return library && library->preferences.mode == WritingMode::clean;
-        },
-        eventWait));
+    ASSERT_TRUE(waitForStored([](const Preferences &stored) { return stored.mode == WritingMode::clean; }));
 
     const auto dictionary = reader.find(*app, AtspiRole::pageTab, "Dictionary");
     ASSERT_TRUE(dictionary);
@@ -262,10 +263,5 @@ TEST_F(SettingsDesktopTest, ScreenReaderFindsTheControlsAndItsEditsAreStored)
         keys.press(key);
         keys.release(key);
     }
-    ASSERT_TRUE(waitFor(
-        [&] {
-            const auto library = readLibrary(libraryPath());
-            return library && library->preferences.vocabulary == "ada";
-        },
-        eventWait));
+    ASSERT_TRUE(waitForStored([](const Preferences &stored) { return stored.vocabulary == "ada"; }));
 }
