@@ -7,4 +7,6 @@ class RenderSink;
 // One function per window area; each renders the states of its windows into the sink. An area
 // adds its declaration here and its call in RenderMain.cpp.
 
+void renderSettings(RenderSink &sink);
+
 } // namespace talvex::render

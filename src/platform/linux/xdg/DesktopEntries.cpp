@@ -72,7 +72,7 @@ std::optional<DesktopEntries::Entry> DesktopEntries::parse(const QString &path, 
     const QString fullKey = QStringLiteral("Name[%1]").arg(locale.name());
     const QString languageKey = QStringLiteral("Name[%1]").arg(language);
 
-    Entry entry{id, {}, {}};
+    Entry entry{id, {}, {}, {}, false};
     QString localized;
     QString type;
     bool inMainGroup = false;
@@ -103,6 +103,10 @@ std::optional<DesktopEntries::Entry> DesktopEntries::parse(const QString &path, 
             type = value;
         else if (key == QLatin1String("Hidden"))
             hidden = value == QLatin1String("true");
+        else if (key == QLatin1String("Icon"))
+            entry.icon = value;
+        else if (key == QLatin1String("NoDisplay"))
+            entry.noDisplay = value == QLatin1String("true");
     }
     if (hidden || type != QLatin1String("Application") || entry.name.isEmpty())
         return std::nullopt;

@@ -17,6 +17,8 @@ public:
         QString id;   ///< file name relative to its applications folder, '/' as '-', no ".desktop"
         QString name; ///< Name, localized when the entry has a translation for the current locale
         QString startupWMClass;
+        QString icon;           ///< Icon: a theme icon name or an absolute path; may be empty
+        bool noDisplay = false; ///< NoDisplay=true: a real program, but not for menus and choosers
     };
 
     /// Reads the entries now from the standard folders, or from `applicationFolders` when given
@@ -34,6 +36,9 @@ public:
 
     /// Reads the folders again (entries installed since).
     void reload();
+
+    /// Every application entry read, the overriding one for each ID, in reading order.
+    const std::vector<Entry> &entries() const { return m_entries; }
 
     /// One entry file, or absent when it is not a visible application entry.
     static std::optional<Entry> parse(const QString &path, const QString &id);

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QUrl>
+#include <functional>
+
+namespace talvex {
+
+class InstalledApplications;
+class KeyTranslator;
+class SettingsLaunchAtLogin;
+class SettingsUpdates;
+
+/// What the settings window works through besides the dictation controller. Everything given
+/// must outlive the window; a missing service leaves its controls disabled.
+struct SettingsServices {
+    /// The key translation the global shortcut uses, so a recorded key is the key it will watch.
+    const KeyTranslator *keys = nullptr;
+    /// Offered by "Choose App…".
+    InstalledApplications *applications = nullptr;
+    SettingsLaunchAtLogin *launchAtLogin = nullptr;
+    SettingsUpdates *updates = nullptr;
+    /// "Talvex Onboarding…" and "About Talvex": the application delegate's windows.
+    std::function<void()> openOnboarding;
+    std::function<void()> openAbout;
+    /// Opens a web page; true when something opened. Empty: the desktop's default browser.
+    std::function<bool(const QUrl &)> openLink;
+};
+
+} // namespace talvex
