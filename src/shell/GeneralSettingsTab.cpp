@@ -1,10 +1,10 @@
 #include "GeneralSettingsTab.h"
 
 #include "SettingsIcons.h"
-#include "SettingsLaunchAtLogin.h"
+#include "LaunchAtLogin.h"
 #include "SettingsLayout.h"
 #include "SettingsTexts.h"
-#include "SettingsUpdates.h"
+#include "TalvexUpdates.h"
 #include "ShortcutRecorderRow.h"
 #include "core/DictationController.h"
 
@@ -85,11 +85,15 @@ GeneralSettingsTab::GeneralSettingsTab(DictationController &controller, const Se
         connect(&m_controller, changed, this, &GeneralSettingsTab::refreshPermissions);
     connect(&m_shortcutRow->recorder(), &ShortcutRecorder::changed, this,
             &GeneralSettingsTab::refreshShortcutWarning);
-    if (m_services.launchAtLogin)
-        connect(m_services.launchAtLogin, &SettingsLaunchAtLogin::changed, this,
-                &GeneralSettingsTab::refreshStartup);
-    if (m_services.updates)
-        connect(m_services.updates, &SettingsUpdates::changed, this, &GeneralSettingsTab::refreshUpdates);
+    if (m_services.launchAtLogin) {
+        for (auto changed : {&LaunchAtLogin::statusChanged, &LaunchAtLogin::errorMessageChanged})
+            connect(m_services.launchAtLogin, changed, this, &GeneralSettingsTab::refreshStartup);
+    }
+    if (m_services.updates) {
+        for (auto changed : {&TalvexUpdates::canCheckChanged, &TalvexUpdates::automaticUpdatesChanged,
+                             &TalvexUpdates::automaticUpdatesNoteChanged})
+            connect(m_services.updates, changed, this, &GeneralSettingsTab::refreshUpdates);
+    }
 
     refreshStartup();
     refreshShortcutWarning();
@@ -104,24 +108,16 @@ QWidget *GeneralSettingsTab::startupSection()
     QGroupBox *section = SettingsLayout::section(QStringLiteral("Startup"), this);
     QFormLayout *form = m_startup = SettingsLayout::form(section);
     m_launchAtLogin = new QCheckBox(QStringLiteral("Launch at Login"), section);
-    m_approval = SettingsLayout::secondaryText(
-        QStringLiteral("Allow Talvex in Login Items to open it automatically when you sign in."), section);
-    QPushButton *openLoginItems = button(QStringLiteral("Open Login Items\u2026"), section);
-    m_openLoginItems = leading(openLoginItems);
+    // The desktop never asks for approval of an autostart entry, so the approval row and its
+    // "Open Login Items…" button of a sandboxed login item have nothing to show here.
     m_loginError = SettingsLayout::bodyText(QString(), section);
     form->addRow(m_launchAtLogin);
-    form->addRow(m_approval);
-    form->addRow(m_openLoginItems);
     form->addRow(m_loginError);
 
     connect(m_launchAtLogin, &QCheckBox::clicked, this, [this](bool enabled) {
         if (m_services.launchAtLogin)
             m_services.launchAtLogin->setEnabled(enabled);
         refreshStartup(); // the box shows the service's state, whatever the switch asked for
-    });
-    connect(openLoginItems, &QPushButton::clicked, this, [this] {
-        if (m_services.launchAtLogin)
-            m_services.launchAtLogin->openLoginItemsSettings();
     });
     return section;
 }
@@ -182,10 +178,12 @@ QWidget *GeneralSettingsTab::dictationSection()
 QWidget *GeneralSettingsTab::updatesSection()
 {
     QGroupBox *section = SettingsLayout::section(QStringLiteral("Updates"), this);
-    QFormLayout *form = SettingsLayout::form(section);
+    QFormLayout *form = m_updates = SettingsLayout::form(section);
     m_automaticUpdates = new QCheckBox(QStringLiteral("Automatically install updates"), section);
+    m_automaticUpdatesNote = SettingsLayout::secondaryText(QString(), section);
     m_checkForUpdates = button(QStringLiteral("Check for Updates\u2026"), section);
     form->addRow(m_automaticUpdates);
+    form->addRow(m_automaticUpdatesNote);
     form->addRow(leading(m_checkForUpdates));
     connect(m_automaticUpdates, &QCheckBox::clicked, this, [this](bool enabled) {
         if (m_services.updates)
@@ -251,14 +249,11 @@ QWidget *GeneralSettingsTab::aboutSection()
 
 void GeneralSettingsTab::refreshStartup()
 {
-    SettingsLaunchAtLogin *service = m_services.launchAtLogin;
+    LaunchAtLogin *service = m_services.launchAtLogin;
     const LoginItemStatus status = service ? service->status() : LoginItemStatus::notRegistered;
     const std::optional<QString> error = service ? service->errorMessage() : std::nullopt;
     m_launchAtLogin->setEnabled(service != nullptr);
     m_launchAtLogin->setChecked(SettingsTexts::launchAtLoginIsOn(status));
-    const bool approval = status == LoginItemStatus::requiresApproval;
-    m_startup->setRowVisible(m_approval, approval);
-    m_startup->setRowVisible(m_openLoginItems, approval);
     m_loginError->setText(error.value_or(QString()));
     m_startup->setRowVisible(m_loginError, error.has_value());
 }
@@ -292,9 +287,14 @@ void GeneralSettingsTab::refreshHistory()
 
 void GeneralSettingsTab::refreshUpdates()
 {
-    SettingsUpdates *updates = m_services.updates;
-    m_automaticUpdates->setEnabled(updates != nullptr);
+    TalvexUpdates *updates = m_services.updates;
+    // A package-managed installation is updated by the system: the toggle is off limits and the
+    // note says why.
+    const QString note = updates ? updates->automaticUpdatesNote() : QString();
+    m_automaticUpdates->setEnabled(updates != nullptr && note.isEmpty());
     m_automaticUpdates->setChecked(updates && updates->automaticUpdates());
+    m_automaticUpdatesNote->setText(note);
+    m_updates->setRowVisible(m_automaticUpdatesNote, !note.isEmpty());
     m_checkForUpdates->setEnabled(updates && updates->canCheck() && m_controller.phase() == Phase::idle);
 }
 

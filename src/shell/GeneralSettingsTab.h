@@ -50,8 +50,6 @@ class GeneralSettingsTab final : public QWidget {
 
     QFormLayout *m_startup = nullptr;
     QCheckBox *m_launchAtLogin = nullptr;
-    QLabel *m_approval = nullptr;
-    QLayout *m_openLoginItems = nullptr;
     QLabel *m_loginError = nullptr;
 
     QFormLayout *m_dictation = nullptr;
@@ -61,7 +59,9 @@ class GeneralSettingsTab final : public QWidget {
     QComboBox *m_language = nullptr;
     QCheckBox *m_retainHistory = nullptr;
 
+    QFormLayout *m_updates = nullptr;
     QCheckBox *m_automaticUpdates = nullptr;
+    QLabel *m_automaticUpdatesNote = nullptr;
     QPushButton *m_checkForUpdates = nullptr;
 
     QLabel *m_speech = nullptr;

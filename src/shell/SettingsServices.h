@@ -7,8 +7,8 @@ namespace talvex {
 
 class InstalledApplications;
 class KeyTranslator;
-class SettingsLaunchAtLogin;
-class SettingsUpdates;
+class LaunchAtLogin;
+class TalvexUpdates;
 
 /// What the settings window works through besides the dictation controller. Everything given
 /// must outlive the window; a missing service leaves its controls disabled.
@@ -17,8 +17,8 @@ struct SettingsServices {
     const KeyTranslator *keys = nullptr;
     /// Offered by "Choose App…".
     InstalledApplications *applications = nullptr;
-    SettingsLaunchAtLogin *launchAtLogin = nullptr;
-    SettingsUpdates *updates = nullptr;
+    LaunchAtLogin *launchAtLogin = nullptr;
+    TalvexUpdates *updates = nullptr;
     /// "Talvex Onboarding…" and "About Talvex": the application delegate's windows.
     std::function<void()> openOnboarding;
     std::function<void()> openAbout;

@@ -1,6 +1,6 @@
 #include "SettingsWindow.h"
 
-#include "SettingsLaunchAtLogin.h"
+#include "LaunchAtLogin.h"
 #include "SettingsLayout.h"
 #include "TalvexSettings.h"
 

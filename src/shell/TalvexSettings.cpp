@@ -4,7 +4,7 @@
 #include "GeneralSettingsTab.h"
 #include "ModesSettingsTab.h"
 #include "SettingsIcons.h"
-#include "SettingsLaunchAtLogin.h"
+#include "LaunchAtLogin.h"
 #include "SettingsLayout.h"
 #include "TalvexAbout.h"
 #include "core/DictationController.h"

@@ -21,25 +21,21 @@ add_library(talvex_settings STATIC
   ${CMAKE_CURRENT_LIST_DIR}/ControllerShortcutRecording.h
   ${CMAKE_CURRENT_LIST_DIR}/DictionarySettingsTab.cpp ${CMAKE_CURRENT_LIST_DIR}/DictionarySettingsTab.h
   ${CMAKE_CURRENT_LIST_DIR}/GeneralSettingsTab.cpp ${CMAKE_CURRENT_LIST_DIR}/GeneralSettingsTab.h
-  ${CMAKE_CURRENT_LIST_DIR}/LoginItemsLaunchAtLogin.cpp ${CMAKE_CURRENT_LIST_DIR}/LoginItemsLaunchAtLogin.h
   ${CMAKE_CURRENT_LIST_DIR}/ModesSettingsTab.cpp ${CMAKE_CURRENT_LIST_DIR}/ModesSettingsTab.h
   ${CMAKE_CURRENT_LIST_DIR}/PreferenceEdits.cpp ${CMAKE_CURRENT_LIST_DIR}/PreferenceEdits.h
   ${CMAKE_CURRENT_LIST_DIR}/SettingsIcons.cpp ${CMAKE_CURRENT_LIST_DIR}/SettingsIcons.h
-  ${CMAKE_CURRENT_LIST_DIR}/SettingsLaunchAtLogin.h
   ${CMAKE_CURRENT_LIST_DIR}/SettingsLayout.cpp ${CMAKE_CURRENT_LIST_DIR}/SettingsLayout.h
   ${CMAKE_CURRENT_LIST_DIR}/SettingsServices.h
   ${CMAKE_CURRENT_LIST_DIR}/SettingsTexts.cpp ${CMAKE_CURRENT_LIST_DIR}/SettingsTexts.h
-  ${CMAKE_CURRENT_LIST_DIR}/SettingsUpdates.h
   ${CMAKE_CURRENT_LIST_DIR}/SettingsWindow.cpp ${CMAKE_CURRENT_LIST_DIR}/SettingsWindow.h
   ${CMAKE_CURRENT_LIST_DIR}/ShortcutRecorderRow.cpp ${CMAKE_CURRENT_LIST_DIR}/ShortcutRecorderRow.h
   ${CMAKE_CURRENT_LIST_DIR}/TalvexAbout.cpp ${CMAKE_CURRENT_LIST_DIR}/TalvexAbout.h
   ${CMAKE_CURRENT_LIST_DIR}/TalvexSettings.cpp ${CMAKE_CURRENT_LIST_DIR}/TalvexSettings.h
-  ${CMAKE_CURRENT_LIST_DIR}/UpdaterSettingsUpdates.cpp ${CMAKE_CURRENT_LIST_DIR}/UpdaterSettingsUpdates.h
 )
 file(GLOB settings_icons RELATIVE ${CMAKE_CURRENT_LIST_DIR} CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/icons/*.svg)
 qt_add_resources(talvex_settings talvex_settings_icons PREFIX /talvex/settings BASE ${CMAKE_CURRENT_LIST_DIR}
                  FILES ${settings_icons})
 target_include_directories(talvex_settings PUBLIC ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_LIST_DIR}
                                                   ${CMAKE_CURRENT_BINARY_DIR}/generated)
-target_link_libraries(talvex_settings PUBLIC talvex_core talvex_shortcut talvex_platform Qt6::Widgets
+target_link_libraries(talvex_settings PUBLIC talvex_core talvex_shortcut talvex_platform talvex_updates_shell Qt6::Widgets
                                       PRIVATE ICU::uc ICU::i18n)

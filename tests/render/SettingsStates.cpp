@@ -75,7 +75,7 @@ void renderTabs(RenderSink &sink)
     }
 }
 
-/// Everything that asks for attention at once: login item awaiting approval with an error, the
+/// Everything that asks for attention at once: login item with an error, the
 /// shortcut not registered, permissions missing, no updater, and a status sentence.
 void renderAttention(RenderSink &sink)
 {
@@ -83,7 +83,7 @@ void renderAttention(RenderSink &sink)
     if (!sink.wants(name) && !sink.wants(name + QStringLiteral("-end")))
         return;
     SettingsFixture fixture;
-    fixture.loginItems.currentStatus = LoginItemStatus::requiresApproval;
+    fixture.loginItems.currentStatus = LoginItemStatus::enabled;
     fixture.loginItems.failUnregister = true;
     fixture.harness.hotKeys.available = false;
     fixture.harness.engines.status = MicrophoneAuthorization::denied;

@@ -8,13 +8,15 @@
 #include "InstalledApplicationsDouble.h"
 #include "KeyTranslatorDouble.h"
 #include "LoginItemsDouble.h"
-#include "LoginItemsLaunchAtLogin.h"
+#include "LaunchAtLogin.h"
 #include "SettingsServices.h"
 #include "UpdaterDouble.h"
-#include "UpdaterSettingsUpdates.h"
+#include "TalvexUpdates.h"
 #include "platform/KeyEvent.h"
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QStringList>
@@ -146,7 +148,13 @@ class SettingsFixture {
         };
     }
 
-    DictationController &make(bool activate = true) { return harness.make(activate); }
+    /// The controller, with the update service started over it as the application does.
+    DictationController &make(bool activate = true)
+    {
+        DictationController &made = harness.make(activate);
+        updates.start(&made);
+        return made;
+    }
     DictationController &controller() { return harness.controller(); }
 
     SettingsServices services()
@@ -170,8 +178,11 @@ class SettingsFixture {
     LoginItemsDouble loginItems;
     UpdaterDouble updater;
     InstalledApplicationsDouble applications;
-    LoginItemsLaunchAtLogin launchAtLogin{loginItems};
-    UpdaterSettingsUpdates updates{&updater};
+    QTemporaryDir defaultsFolder;
+    LaunchAtLogin launchAtLogin{loginItems,
+                                std::make_unique<QSettings>(defaultsFolder.filePath(QStringLiteral("Talvex.conf")),
+                                                            QSettings::IniFormat)};
+    TalvexUpdates updates{&updater};
     int onboardingOpened = 0;
     int aboutOpened = 0;
     QList<QUrl> linksOpened;

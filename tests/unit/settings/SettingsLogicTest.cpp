@@ -1,7 +1,6 @@
 // What the settings window derives and edits without a screen: language rows, the vocabulary
 // count, application rules and replacements, the application list, the login-item switch.
 #include "ApplicationChoices.h"
-#include "LoginItemsLaunchAtLogin.h"
 #include "PreferenceEdits.h"
 #include "SettingsFixture.h"
 #include "SettingsTexts.h"
@@ -209,70 +208,3 @@ TEST(XdgInstalledApplications, VisibleEntriesOfUserAndSystemWithTheirIcons)
     EXPECT_EQ(applications.applications().size(), 3u) << "read afresh each time";
 }
 
-TEST(LoginItemsLaunchAtLogin, TheSwitchRegistersOrRemovesAndReportsFailures)
-{
-    struct Case {
-        const char *name;
-        LoginItemStatus before;
-        bool enable;
-        bool failRegister, failUnregister;
-        QStringList calls;
-        LoginItemStatus after;
-        std::optional<QString> error;
-    };
-    const auto on = LoginItemStatus::enabled, off = LoginItemStatus::notRegistered,
-               waiting = LoginItemStatus::requiresApproval;
-    const QString enableFailed = QStringLiteral("Talvex couldn\u2019t enable Launch at Login.");
-    const QString disableFailed = QStringLiteral("Talvex couldn\u2019t disable Launch at Login.");
-    const std::vector<Case> cases = {
-        {"switch on", off, true, false, false, {"status", "register", "status"}, on, std::nullopt},
-        {"switch off", on, false, false, false, {"status", "unregister", "status"}, off, std::nullopt},
-        {"already on", on, true, false, false, {"status", "status"}, on, std::nullopt},
-        {"off while awaiting approval",
-         waiting,
-         false,
-         false,
-         false,
-         {"status", "unregister", "status"},
-         off,
-         std::nullopt},
-        {"on while awaiting approval",
-         waiting,
-         true,
-         false,
-         false,
-         {"status", "status"},
-         waiting,
-         std::nullopt},
-        {"registration fails", off, true, true, false, {"status", "register", "status"}, off, enableFailed},
-        {"removal fails", on, false, false, true, {"status", "unregister", "status"}, on, disableFailed},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        LoginItemsDouble items;
-        items.currentStatus = c.before;
-        items.failRegister = c.failRegister;
-        items.failUnregister = c.failUnregister;
-        LoginItemsLaunchAtLogin launch(items);
-        items.calls.clear();
-        int changes = 0;
-        QObject::connect(&launch, &SettingsLaunchAtLogin::changed, [&] { ++changes; });
-        launch.setEnabled(c.enable);
-        EXPECT_EQ(items.calls, c.calls);
-        EXPECT_EQ(launch.status(), c.after);
-        EXPECT_EQ(launch.errorMessage(), c.error);
-        EXPECT_EQ(changes, (c.after != c.before || c.error) ? 1 : 0);
-    }
-
-    // A later success clears the error; a refresh picks up a change made outside Talvex.
-    LoginItemsDouble items;
-    items.failRegister = true;
-    LoginItemsLaunchAtLogin launch(items);
-    launch.setEnabled(true);
-    items.failRegister = false;
-    launch.setEnabled(true);
-    EXPECT_EQ(launch.errorMessage(), std::nullopt);
-    items.currentStatus = off;
-    launch.refresh();
-    EXPECT_EQ(launch.status(), off);
-}
