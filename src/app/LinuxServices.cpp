@@ -4,6 +4,7 @@
 #include "ChatCompletionsModel.h"
 #include "PulseAudioEngine.h"
 #include "QtClipboard.h"
+#include "SessionBackends.h"
 #include "SphinxSpeechService.h"
 #include "WidgetPrompts.h"
 #include "X11EventConnection.h"
@@ -37,16 +38,23 @@ std::unique_ptr<LinuxServices> LinuxServices::open(QString *problem)
     services->m_languageModel = std::make_unique<ChatCompletionsModel>();
     services->m_prompts = std::make_unique<WidgetPrompts>();
     services->m_speech = new SphinxSpeechService;
+    services->m_session = SessionBackends::open(*services->m_accessibility);
     return services;
 }
 
 LinuxServices::~LinuxServices()
 {
+    m_session.reset(); // compositor bindings are removed before anything else goes
     // The grabs and the watcher's selection go before the connection they live on.
     m_modifierWatcher.reset();
     m_hotKeys.reset();
     if (m_events)
         m_events->sync();
+}
+
+const SessionPlan &LinuxServices::sessionPlan() const
+{
+    return m_session->plan();
 }
 
 ControllerServices LinuxServices::controllerServices(const QString &libraryPath) const
@@ -56,9 +64,10 @@ ControllerServices LinuxServices::controllerServices(const QString &libraryPath)
     services.languageModel = m_languageModel.get();
     services.speech = m_speech;
     services.makeAudioEngine = [] { return std::make_unique<PulseAudioEngine>(); };
-    services.hotKeys = m_hotKeys.get();
-    services.modifierWatcher = m_modifierWatcher.get();
-    services.delivery = {m_workspace.get(), m_accessibility.get(), m_keyboard.get(), m_clipboard.get(),
+    services.hotKeys = m_session->hotKeys(m_hotKeys.get());
+    services.modifierWatcher = m_session->modifierWatcher(m_modifierWatcher.get());
+    services.delivery = {m_session->workspace(m_workspace.get()), m_accessibility.get(),
+                         m_session->keyboard(m_keyboard.get()), m_session->clipboard(m_clipboard.get()),
                          m_clock.get()};
     services.prompts = m_prompts.get();
     services.libraryPath = libraryPath;

@@ -8,6 +8,8 @@
 namespace talvex {
 
 class ChatCompletionsModel;
+class SessionBackends;
+struct SessionPlan;
 class SphinxSpeechService;
 class SteadyClock;
 class UserPrompts;
@@ -44,6 +46,9 @@ class LinuxServices final {
     /// The language model, whose availability changes in the background.
     ChatCompletionsModel &languageModel() const { return *m_languageModel; }
 
+    /// Which way this session reaches the desktop and what does not work there.
+    const SessionPlan &sessionPlan() const;
+
   private:
     LinuxServices() = default;
 
@@ -57,6 +62,8 @@ class LinuxServices final {
     std::unique_ptr<x11::QtClipboard> m_clipboard;
     std::unique_ptr<ChatCompletionsModel> m_languageModel;
     std::unique_ptr<UserPrompts> m_prompts;
+    /// The Wayland backends that replace X11 ones on a Wayland session.
+    std::unique_ptr<SessionBackends> m_session;
     /// Never deleted: a model load may still run on its detached worker thread when the process
     /// ends, and the memory goes with the process anyway.
     SphinxSpeechService *m_speech = nullptr;

@@ -2,6 +2,7 @@
 #include "ChatCompletionsModel.h"
 #include "CommandLine.h"
 #include "LinuxServices.h"
+#include "SessionBackends.h"
 #include "SettledQuit.h"
 #include "SignalQuit.h"
 #include "SphinxSpeechService.h"
@@ -54,12 +55,11 @@ int runTranscribe(int argc, char **argv, const QStringList &arguments)
 
 int runApplication(int argc, char **argv)
 {
-    // Every backend speaks X11, so the toolkit must too (also under XWayland).
+    // Talvex's windows are X11 windows, also under Xwayland: the overlay stays a non-focusable X window.
     qputenv("QT_QPA_PLATFORM", "xcb");
     const QByteArray display = qgetenv("DISPLAY");
     if (display.isEmpty()) {
-        QTextStream(stderr)
-            << "Talvex needs an X11 desktop session, and no display is set (DISPLAY is empty)." << Qt::endl;
+        QTextStream(stderr) << talvex::SessionBackends::missingDisplayMessage() << Qt::endl;
         return 1;
     }
     // Qt aborts when it cannot reach the display; check first so the user gets one clear sentence.
