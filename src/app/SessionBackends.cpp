@@ -1,6 +1,9 @@
 #include "SessionBackends.h"
 
 #include "DataControlClipboard.h"
+#include "ModifierWatcher.h"
+#include "PortalRemoteDesktop.h"
+#include "PortalShortcuts.h"
 #include "SwayHotKeyService.h"
 #include "SwayModifierWatcher.h"
 #include "SwaySession.h"
@@ -13,6 +16,14 @@
 namespace talvex {
 
 namespace {
+
+// Where modifier-only chords cannot be watched at all: every watch is refused, so registering one
+// fails plainly instead of looking live and never firing.
+class RefusingModifierWatcher final : public ModifierWatcher {
+  public:
+    std::unique_ptr<Tap> createTap(Handler) override { return nullptr; }
+    std::uint32_t currentModifierFlags() override { return 0; }
+};
 
 template <typename Service, typename Owned> Service *either(const std::unique_ptr<Owned> &own, Service *x11)
 {
@@ -42,13 +53,26 @@ std::unique_ptr<SessionBackends> SessionBackends::open(Accessibility &accessibil
         if (keymap && !wayland::SwayIpc::socketPath().isEmpty())
             backends->m_sway = wayland::SwaySession::open(*keymap);
         facts.sway = backends->m_sway != nullptr;
+        // Desktops without compositor IPC offer what they offer through the portal.
+        if (!facts.sway) {
+            facts.globalShortcutsPortal = portal::PortalShortcuts::isOffered();
+            facts.remoteDesktopPortal = portal::PortalRemoteDesktop::isOffered();
+        }
     }
 
     SessionPlan &plan = backends->m_plan = SessionPlan::decide(facts);
     if (plan.hotKeys == SessionPlan::HotKeys::sway)
         backends->m_hotKeys = std::make_unique<wayland::SwayHotKeyService>(backends->m_sway.get());
+    if (plan.hotKeys == SessionPlan::HotKeys::portal)
+        backends->m_hotKeys = std::make_unique<portal::PortalShortcuts>();
     if (plan.chords == SessionPlan::Chords::sway)
         backends->m_modifierWatcher = std::make_unique<wayland::SwayModifierWatcher>(backends->m_sway.get());
+    else if (plan.chords == SessionPlan::Chords::none)
+        backends->m_modifierWatcher = std::make_unique<RefusingModifierWatcher>();
+    if (plan.keyboard == SessionPlan::Keyboard::remoteDesktop) {
+        backends->m_settings = std::make_unique<QSettings>();
+        backends->m_keyboard = std::make_unique<portal::PortalRemoteDesktop>(*backends->m_settings);
+    }
     if (plan.workspace == SessionPlan::Workspace::sway)
         backends->m_workspace = std::make_unique<wayland::SwayWorkspace>(backends->m_sway.get());
     if (plan.keyboard == SessionPlan::Keyboard::virtualKeyboard)
@@ -70,6 +94,7 @@ SessionBackends::~SessionBackends()
     m_workspace.reset();
     m_keyboard.reset();
     m_clipboard.reset();
+    m_settings.reset();
     m_sway.reset();
     m_wayland.reset();
 }

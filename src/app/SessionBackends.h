@@ -2,6 +2,7 @@
 
 #include "SessionPlan.h"
 
+#include <QSettings>
 #include <QString>
 
 #include <memory>
@@ -57,6 +58,8 @@ class SessionBackends final {
     std::unique_ptr<KeyboardPoster> m_keyboard;
     std::unique_ptr<Clipboard> m_clipboard;
     std::unique_ptr<Workspace> m_workspace;
+    /// Talvex's settings, where the remote-desktop portal keeps its restore token.
+    std::unique_ptr<QSettings> m_settings;
 };
 
 } // namespace talvex

@@ -264,8 +264,10 @@ bool SwayConfigBindings::conflicts(const ConfiguredBinding &configured, const Sw
     if (configured.modifiers == ours.modifiers &&
         std::find(firstLevel.begin(), firstLevel.end(), ours.keycode) != firstLevel.end())
         return true;
-    // Sway also matches the symbol a key types with its modifiers applied: Shift+1 is "exclam".
-    if ((ours.modifiers & SwayBindings::shiftBit) &&
+    // Sway also matches the symbol a key types with its modifiers applied, Shift then consumed:
+    // Shift+1 is "exclam". A key whose first level is that symbol too consumes no Shift.
+    const bool onFirstLevel = std::find(firstLevel.begin(), firstLevel.end(), ours.keycode) != firstLevel.end();
+    if (!onFirstLevel && (ours.modifiers & SwayBindings::shiftBit) &&
         configured.modifiers == (ours.modifiers & ~SwayBindings::shiftBit)) {
         const std::vector<std::uint32_t> anyLevel = keymap.keycodesFor(*keysym, true);
         return std::find(anyLevel.begin(), anyLevel.end(), ours.keycode) != anyLevel.end();
