@@ -1,5 +1,6 @@
 #include "SessionBackends.h"
 
+#include "ActiveFrameWorkspace.h"
 #include "DataControlClipboard.h"
 #include "ModifierWatcher.h"
 #include "PortalRemoteDesktop.h"
@@ -32,9 +33,8 @@ template <typename Service, typename Owned> Service *either(const std::unique_pt
 
 } // namespace
 
-std::unique_ptr<SessionBackends> SessionBackends::open(Accessibility &accessibility)
+std::unique_ptr<SessionBackends> SessionBackends::open(atspi::AtspiAccessibility &accessibility)
 {
-    (void)accessibility;
     std::unique_ptr<SessionBackends> backends(new SessionBackends);
     SessionFacts facts;
     facts.desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
@@ -75,6 +75,8 @@ std::unique_ptr<SessionBackends> SessionBackends::open(Accessibility &accessibil
     }
     if (plan.workspace == SessionPlan::Workspace::sway)
         backends->m_workspace = std::make_unique<wayland::SwayWorkspace>(backends->m_sway.get());
+    else if (plan.workspace == SessionPlan::Workspace::accessibility)
+        backends->m_workspace = std::make_unique<portal::ActiveFrameWorkspace>(accessibility);
     if (plan.keyboard == SessionPlan::Keyboard::virtualKeyboard)
         backends->m_keyboard = std::make_unique<wayland::WaylandKeyboardPoster>(backends->m_wayland);
     if (plan.clipboard == SessionPlan::Clipboard::dataControl)

@@ -9,12 +9,14 @@
 
 namespace talvex {
 
-class Accessibility;
 class Clipboard;
 class HotKeyService;
 class KeyboardPoster;
 class ModifierWatcher;
 class Workspace;
+namespace atspi {
+class AtspiAccessibility;
+}
 namespace wayland {
 class WaylandConnection;
 class SwaySession;
@@ -28,7 +30,7 @@ class SessionBackends final {
     /// Looks at the session (WAYLAND_DISPLAY, sway's socket, the compositor's protocols, the desktop
     /// portals), builds what the plan asks for, and logs once the path and what does not work.
     /// `accessibility` serves the workspace of desktops without compositor IPC; it must outlive this.
-    static std::unique_ptr<SessionBackends> open(Accessibility &accessibility);
+    static std::unique_ptr<SessionBackends> open(atspi::AtspiAccessibility &accessibility);
     ~SessionBackends();
     SessionBackends(const SessionBackends &) = delete;
     SessionBackends &operator=(const SessionBackends &) = delete;
