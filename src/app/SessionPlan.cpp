@@ -7,8 +7,8 @@ namespace {
 const QString bindToggle = QStringLiteral(
     "The shortcut only reaches X11 windows here: bind \"talvex toggle\" to a key in the desktop's "
     "keyboard settings to dictate into every window.");
-const QString noChords = QStringLiteral(
-    "Modifier-only shortcuts cannot be watched on this desktop: choose a key combination.");
+const QString noChords =
+    QStringLiteral("Modifier-only shortcuts cannot be watched on this desktop: choose a key combination.");
 const QString chordsOnlyX11 =
     QStringLiteral("Modifier-only shortcuts are seen only while an X11 window has focus.");
 const QString noPaste = QStringLiteral(
@@ -63,10 +63,14 @@ SessionPlan SessionPlan::decide(const SessionFacts &facts)
 QString SessionPlan::pathName() const
 {
     switch (path) {
-    case Path::x11: return QStringLiteral("x11");
-    case Path::sway: return QStringLiteral("sway");
-    case Path::portal: return QStringLiteral("portal");
-    case Path::limited: return QStringLiteral("limited");
+    case Path::x11:
+        return QStringLiteral("x11");
+    case Path::sway:
+        return QStringLiteral("sway");
+    case Path::portal:
+        return QStringLiteral("portal");
+    case Path::limited:
+        return QStringLiteral("limited");
     }
     return {};
 }

@@ -88,7 +88,8 @@ class WaylandEntry final {
 
     bool start(QString *error)
     {
-        m_process.start(QStringLiteral("zenity"), {QStringLiteral("--entry"), QStringLiteral("--text=Dictate here")});
+        m_process.start(QStringLiteral("zenity"),
+                        {QStringLiteral("--entry"), QStringLiteral("--text=Dictate here")});
         if (!m_process.waitForStarted(10000)) {
             *error = QStringLiteral("zenity did not start");
             return false;
@@ -113,12 +114,15 @@ class WaylandEntry final {
     {
         if (!m_field)
             return std::nullopt;
-        QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                                                           QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                           QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
         const QDBusReply<QString> address = QDBusConnection::sessionBus().call(call);
-        QDBusConnection bus = QDBusConnection::connectToBus(address.value(), QStringLiteral("e2e-wayland-a11y"));
-        QDBusMessage get = QDBusMessage::createMethodCall(m_field->busName, m_field->objectPath,
-                                                          QStringLiteral("org.a11y.atspi.Text"), QStringLiteral("GetText"));
+        QDBusConnection bus =
+            QDBusConnection::connectToBus(address.value(), QStringLiteral("e2e-wayland-a11y"));
+        QDBusMessage get =
+            QDBusMessage::createMethodCall(m_field->busName, m_field->objectPath,
+                                           QStringLiteral("org.a11y.atspi.Text"), QStringLiteral("GetText"));
         get << 0 << -1;
         const QDBusReply<QString> reply = bus.call(get, QDBus::Block, 2000);
         if (!reply.isValid())
@@ -168,7 +172,8 @@ class SwayDictationE2ETest : public ::testing::Test {
         if (dictation.tapTwice)
             releaseAll();
         ASSERT_TRUE(talvex.waitForLine(QStringLiteral("app"), QStringLiteral("Phase recording"), first))
-            << "the dictation never started recording\n" << talvex.log().toStdString();
+            << "the dictation never started recording\n"
+            << talvex.log().toStdString();
         ASSERT_TRUE(play(*wav));
         if (dictation.tapTwice)
             pressAll();
@@ -185,19 +190,26 @@ class SwayDictationE2ETest : public ::testing::Test {
         EXPECT_LE(test::wordErrorRate(sentence, *field), 0.15) << "heard: " << field->toStdString();
         EXPECT_EQ(pasteClipboard(), clipboardBefore) << "the clipboard must come back";
         // A paste key left down would repeat into the field; nothing more arrives.
-        EXPECT_FALSE(waitFor([&] { return target.text() != field; }, 1s)) << "the field changed after the paste";
+        EXPECT_FALSE(waitFor([&] { return target.text() != field; }, 1s))
+            << "the field changed after the paste";
     }
 };
 
 TEST_F(SwayDictationE2ETest, HotKeyHeldAndTappedThenAChordDeliverIntoAWaylandWindow)
 {
     const std::vector<Dictation> hotKey = {
-        {"held, key let go first", {XKB_KEY_Control_L, XKB_KEY_Shift_L, XKB_KEY_space},
-         {XKB_KEY_space, XKB_KEY_Shift_L, XKB_KEY_Control_L}, false},
-        {"held, modifiers let go first", {XKB_KEY_Control_L, XKB_KEY_Shift_L, XKB_KEY_space},
-         {XKB_KEY_Control_L, XKB_KEY_Shift_L, XKB_KEY_space}, false},
-        {"tapped twice", {XKB_KEY_Control_L, XKB_KEY_Shift_L, XKB_KEY_space},
-         {XKB_KEY_space, XKB_KEY_Shift_L, XKB_KEY_Control_L}, true},
+        {"held, key let go first",
+         {XKB_KEY_Control_L, XKB_KEY_Shift_L, XKB_KEY_space},
+         {XKB_KEY_space, XKB_KEY_Shift_L, XKB_KEY_Control_L},
+         false},
+        {"held, modifiers let go first",
+         {XKB_KEY_Control_L, XKB_KEY_Shift_L, XKB_KEY_space},
+         {XKB_KEY_Control_L, XKB_KEY_Shift_L, XKB_KEY_space},
+         false},
+        {"tapped twice",
+         {XKB_KEY_Control_L, XKB_KEY_Shift_L, XKB_KEY_space},
+         {XKB_KEY_space, XKB_KEY_Shift_L, XKB_KEY_Control_L},
+         true},
     };
     {
         TalvexProcess talvex;
@@ -216,8 +228,10 @@ TEST_F(SwayDictationE2ETest, HotKeyHeldAndTappedThenAChordDeliverIntoAWaylandWin
     TalvexProcess talvex;
     QString error;
     ASSERT_TRUE(talvex.start({chordLibrary, {}}, &error)) << error.toStdString();
-    dictateAndCheck(talvex, {"Ctrl+Alt chord held", {XKB_KEY_Control_L, XKB_KEY_Alt_L},
-                             {XKB_KEY_Alt_L, XKB_KEY_Control_L}, false});
+    dictateAndCheck(talvex, {"Ctrl+Alt chord held",
+                             {XKB_KEY_Control_L, XKB_KEY_Alt_L},
+                             {XKB_KEY_Alt_L, XKB_KEY_Control_L},
+                             false});
     ASSERT_TRUE(talvex.stop()) << talvex.log().toStdString();
     EXPECT_FALSE(swayBinds(QStringLiteral("Ctrl+64"))) << "talvex left its chord binding behind";
 }
@@ -232,7 +246,8 @@ TEST_F(SwayDictationE2ETest, AShortcutTheUserBoundInSwayIsRefusedAndKeepsWorking
     TalvexProcess talvex;
     QString error;
     EXPECT_FALSE(talvex.start({library, {}}, &error)) << "talvex took the user's combination";
-    EXPECT_TRUE(talvex.waitForLine(QStringLiteral("delivery"), QStringLiteral("Global shortcut registered: false"), 0));
+    EXPECT_TRUE(talvex.waitForLine(QStringLiteral("delivery"),
+                                   QStringLiteral("Global shortcut registered: false"), 0));
 
     QFile::remove(mark);
     keyboard().press(XKB_KEY_Control_L);

@@ -16,8 +16,9 @@ class PortalControl final {
     /// Calls one control method; false when the backend refused it.
     static bool order(const QString &method, const QVariantList &arguments = {})
     {
-        QDBusMessage call = QDBusMessage::createMethodCall(service(), QStringLiteral("/org/talvex/TestPortal"),
-                                                           QStringLiteral("org.talvex.TestPortal"), method);
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(service(), QStringLiteral("/org/talvex/TestPortal"),
+                                           QStringLiteral("org.talvex.TestPortal"), method);
         call.setArguments(arguments);
         return QDBusConnection::sessionBus().call(call).type() == QDBusMessage::ReplyMessage;
     }
@@ -25,9 +26,9 @@ class PortalControl final {
     /// Every call the backend received: {"interface", "method", "arguments"}, oldest first.
     static QJsonArray calls()
     {
-        QDBusMessage call = QDBusMessage::createMethodCall(service(), QStringLiteral("/org/talvex/TestPortal"),
-                                                           QStringLiteral("org.talvex.TestPortal"),
-                                                           QStringLiteral("Calls"));
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(service(), QStringLiteral("/org/talvex/TestPortal"),
+                                           QStringLiteral("org.talvex.TestPortal"), QStringLiteral("Calls"));
         const QDBusReply<QString> reply = QDBusConnection::sessionBus().call(call);
         return QJsonDocument::fromJson(reply.value().toUtf8()).array();
     }

@@ -47,7 +47,8 @@ TEST(PortalShortcutsThroughTheFrontend, BindsOurCombinationAndReportsPressAndRel
         events.clear();
         auto registration = shortcuts.registerHotKey(c.code, c.modifiers, dictation);
         ASSERT_TRUE(registration);
-        const QJsonArray bound = PortalControl::callsOf(QStringLiteral("GlobalShortcuts"), QStringLiteral("BindShortcuts"));
+        const QJsonArray bound =
+            PortalControl::callsOf(QStringLiteral("GlobalShortcuts"), QStringLiteral("BindShortcuts"));
         ASSERT_FALSE(bound.isEmpty());
         // BindShortcuts(handle, session, shortcuts, parent_window, options): one shortcut of ours.
         const QJsonArray asked = bound.last().toArray().at(2).toArray();
@@ -56,18 +57,22 @@ TEST(PortalShortcutsThroughTheFrontend, BindsOurCombinationAndReportsPressAndRel
         EXPECT_EQ(asked.at(0).toArray().at(1).toObject().value(QLatin1String("preferred_trigger")).toString(),
                   c.trigger);
 
-        ASSERT_TRUE(PortalControl::order(QStringLiteral("Activate"), {QString::fromLatin1(PortalShortcuts::shortcutId)}));
+        ASSERT_TRUE(PortalControl::order(QStringLiteral("Activate"),
+                                         {QString::fromLatin1(PortalShortcuts::shortcutId)}));
         ASSERT_TRUE(QTest::qWaitFor([&] { return events.size() == 1; }, waitMs));
-        ASSERT_TRUE(PortalControl::order(QStringLiteral("Deactivate"), {QString::fromLatin1(PortalShortcuts::shortcutId)}));
+        ASSERT_TRUE(PortalControl::order(QStringLiteral("Deactivate"),
+                                         {QString::fromLatin1(PortalShortcuts::shortcutId)}));
         ASSERT_TRUE(QTest::qWaitFor([&] { return events.size() == 2; }, waitMs));
         EXPECT_TRUE(events[0].pressed);
         EXPECT_FALSE(events[1].pressed);
         EXPECT_EQ(events[0].identifier, dictation);
         EXPECT_LE(events[0].time, events[1].time);
 
-        const qsizetype closed = PortalControl::callsOf(QStringLiteral("Session"), QStringLiteral("Close")).size();
+        const qsizetype closed =
+            PortalControl::callsOf(QStringLiteral("Session"), QStringLiteral("Close")).size();
         registration.reset();
-        EXPECT_EQ(PortalControl::callsOf(QStringLiteral("Session"), QStringLiteral("Close")).size(), closed + 1)
+        EXPECT_EQ(PortalControl::callsOf(QStringLiteral("Session"), QStringLiteral("Close")).size(),
+                  closed + 1)
             << "the session goes with the registration";
     }
 }
@@ -77,7 +82,8 @@ TEST(PortalShortcutsThroughTheFrontend, ABindingTheDesktopRefusesIsNoRegistratio
     PortalShortcuts shortcuts;
     ASSERT_TRUE(shortcuts.installHandler([](const HotKeyEvent &) { return true; }));
     ASSERT_TRUE(PortalControl::order(QStringLiteral("RefuseNextBinding")));
-    const qsizetype closed = PortalControl::callsOf(QStringLiteral("Session"), QStringLiteral("Close")).size();
+    const qsizetype closed =
+        PortalControl::callsOf(QStringLiteral("Session"), QStringLiteral("Close")).size();
     EXPECT_FALSE(shortcuts.registerHotKey(49, 0x1200, dictation));
     EXPECT_EQ(PortalControl::callsOf(QStringLiteral("Session"), QStringLiteral("Close")).size(), closed + 1)
         << "the refused session is closed";
@@ -99,8 +105,12 @@ TEST(PortalRemoteDesktopThroughTheFrontend, AskedOnceThenPastesByKeySymbol)
     ASSERT_TRUE(keyboard.canPostEvents());
 
     // SelectDevices(handle, session, app_id, options): the keyboard only; version 1 keeps no consent.
-    const QJsonObject selected = PortalControl::callsOf(QStringLiteral("RemoteDesktop"), QStringLiteral("SelectDevices"))
-                                     .last().toArray().at(3).toObject();
+    const QJsonObject selected =
+        PortalControl::callsOf(QStringLiteral("RemoteDesktop"), QStringLiteral("SelectDevices"))
+            .last()
+            .toArray()
+            .at(3)
+            .toObject();
     EXPECT_EQ(selected.value(QLatin1String("types")).toInt(), 1);
     EXPECT_FALSE(selected.contains(QLatin1String("persist_mode")));
 
@@ -112,7 +122,8 @@ TEST(PortalRemoteDesktopThroughTheFrontend, AskedOnceThenPastesByKeySymbol)
         ASSERT_TRUE(keyboard.post(key, down));
     EXPECT_TRUE(keyboard.heldKeys().empty());
     QStringList sent;
-    for (const QJsonValue &call : PortalControl::callsOf(QStringLiteral("RemoteDesktop"), QStringLiteral("NotifyKeyboardKeysym"))) {
+    for (const QJsonValue &call :
+         PortalControl::callsOf(QStringLiteral("RemoteDesktop"), QStringLiteral("NotifyKeyboardKeysym"))) {
         const QJsonArray arguments = call.toArray();
         sent << QStringLiteral("%1 %2").arg(arguments.at(2).toInt(), 0, 16).arg(arguments.at(3).toInt());
     }

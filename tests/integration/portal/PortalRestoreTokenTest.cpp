@@ -34,10 +34,12 @@ TEST(PortalRemoteDesktopVersion2, TheRestoreTokenIsStoredAndReusedOnTheNextStart
         // Started by itself: a stored consent needs no request and no question.
         ASSERT_TRUE(started.wait(10000));
         EXPECT_TRUE(second.canPostEvents());
-        EXPECT_EQ(settings.value(key).toString(), QStringLiteral("restore-2")) << "the new token replaces the used one";
+        EXPECT_EQ(settings.value(key).toString(), QStringLiteral("restore-2"))
+            << "the new token replaces the used one";
     }
     // SelectDevices(session, options), in order: persistence asked both times, the token given back once.
-    const QJsonArray selected = PortalControl::callsOf(QStringLiteral("RemoteDesktop"), QStringLiteral("SelectDevices"));
+    const QJsonArray selected =
+        PortalControl::callsOf(QStringLiteral("RemoteDesktop"), QStringLiteral("SelectDevices"));
     ASSERT_EQ(selected.size(), 2);
     const QJsonObject firstOptions = selected.at(0).toArray().at(1).toObject();
     const QJsonObject secondOptions = selected.at(1).toArray().at(1).toObject();

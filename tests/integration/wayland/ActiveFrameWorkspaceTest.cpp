@@ -1,6 +1,7 @@
 // The workspace of desktops without compositor IPC, read from the accessibility service's active
 // frame, checked against sway's own idea of the focused window.
 #include "ActiveFrameWorkspace.h"
+
 #include "SwayIpc.h"
 #include "SwaySession.h"
 #include "SwayWorkspace.h"

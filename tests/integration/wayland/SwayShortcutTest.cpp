@@ -217,11 +217,12 @@ TEST_F(SwayShortcutTest, LeftoversOfAKilledTalvexAreRemovedAtStart)
     ASSERT_TRUE(!bound.empty() && bound.front().first);
     QFile record(stateFile());
     ASSERT_TRUE(record.open(QIODevice::WriteOnly));
-    record.write(QJsonDocument(QJsonObject{{"socket", SwayIpc::socketPath()},
-                                           {"bindings", QJsonArray{QJsonObject{{"modifiers", int(controlShift)},
-                                                                               {"keycode", 65},
-                                                                               {"release", false}}}}})
-                     .toJson());
+    record.write(
+        QJsonDocument(QJsonObject{{"socket", SwayIpc::socketPath()},
+                                  {"bindings", QJsonArray{QJsonObject{{"modifiers", int(controlShift)},
+                                                                      {"keycode", 65},
+                                                                      {"release", false}}}}})
+            .toJson());
     record.close();
 
     stack = std::make_unique<SwayStack>();

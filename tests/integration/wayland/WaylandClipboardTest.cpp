@@ -17,7 +17,8 @@ constexpr int waitMs = 10000;
 QByteArray paste(const QString &type)
 {
     QProcess process;
-    process.start(QStringLiteral("wl-paste"), {QStringLiteral("--no-newline"), QStringLiteral("--type"), type});
+    process.start(QStringLiteral("wl-paste"),
+                  {QStringLiteral("--no-newline"), QStringLiteral("--type"), type});
     if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, waitMs))
         return "(wl-paste did not finish)";
     return process.readAllStandardOutput();

@@ -39,20 +39,21 @@ TEST(SessionPlan, EachKindOfSessionGetsItsBackendsAndItsLimits)
 {
     const std::vector<Case> cases = {
         {"X11 session, whatever else is around", facts(false, true, true, true, true, true), Plan::Path::x11,
-         Plan::HotKeys::x11, Plan::Chords::x11, Plan::Keyboard::xtest, Plan::Clipboard::qt, Plan::Workspace::x11,
-         false, 0},
+         Plan::HotKeys::x11, Plan::Chords::x11, Plan::Keyboard::xtest, Plan::Clipboard::qt,
+         Plan::Workspace::x11, false, 0},
         {"sway", facts(true, true, true, true, false, false), Plan::Path::sway, Plan::HotKeys::sway,
-         Plan::Chords::sway, Plan::Keyboard::virtualKeyboard, Plan::Clipboard::dataControl, Plan::Workspace::sway,
-         false, 0},
-        {"KDE Plasma: both portals, data control, no virtual keyboard", facts(true, false, false, true, true, true),
-         Plan::Path::portal, Plan::HotKeys::portal, Plan::Chords::none, Plan::Keyboard::remoteDesktop,
-         Plan::Clipboard::dataControl, Plan::Workspace::accessibility, false, 1},
+         Plan::Chords::sway, Plan::Keyboard::virtualKeyboard, Plan::Clipboard::dataControl,
+         Plan::Workspace::sway, false, 0},
+        {"KDE Plasma: both portals, data control, no virtual keyboard",
+         facts(true, false, false, true, true, true), Plan::Path::portal, Plan::HotKeys::portal,
+         Plan::Chords::none, Plan::Keyboard::remoteDesktop, Plan::Clipboard::dataControl,
+         Plan::Workspace::accessibility, false, 1},
         {"GNOME 43: remote desktop only", facts(true, false, false, false, false, true), Plan::Path::portal,
          Plan::HotKeys::x11, Plan::Chords::x11, Plan::Keyboard::remoteDesktop, Plan::Clipboard::qt,
          Plan::Workspace::accessibility, true, 3},
-        {"a bare compositor: nothing at all", facts(true, false, false, false, false, false), Plan::Path::limited,
-         Plan::HotKeys::x11, Plan::Chords::x11, Plan::Keyboard::xtest, Plan::Clipboard::qt,
-         Plan::Workspace::accessibility, true, 4},
+        {"a bare compositor: nothing at all", facts(true, false, false, false, false, false),
+         Plan::Path::limited, Plan::HotKeys::x11, Plan::Chords::x11, Plan::Keyboard::xtest,
+         Plan::Clipboard::qt, Plan::Workspace::accessibility, true, 4},
         {"wlroots without sway's socket", facts(true, false, true, true, false, false), Plan::Path::limited,
          Plan::HotKeys::x11, Plan::Chords::x11, Plan::Keyboard::virtualKeyboard, Plan::Clipboard::dataControl,
          Plan::Workspace::accessibility, true, 2},
@@ -67,9 +68,11 @@ TEST(SessionPlan, EachKindOfSessionGetsItsBackendsAndItsLimits)
         EXPECT_EQ(plan.clipboard, c.clipboard);
         EXPECT_EQ(plan.workspace, c.workspace);
         EXPECT_EQ(plan.bindToggleInDesktopSettings, c.bindToggle);
-        EXPECT_EQ(plan.limitations.size(), c.limitations) << plan.limitations.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(plan.limitations.size(), c.limitations)
+            << plan.limitations.join(QLatin1Char('\n')).toStdString();
         // The shell's note for a desktop binding names the command to bind.
-        EXPECT_EQ(plan.limitations.join(QLatin1Char(' ')).contains(QLatin1String("talvex toggle")), c.bindToggle);
+        EXPECT_EQ(plan.limitations.join(QLatin1Char(' ')).contains(QLatin1String("talvex toggle")),
+                  c.bindToggle);
     }
 }
 

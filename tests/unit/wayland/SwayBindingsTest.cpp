@@ -32,7 +32,8 @@ TEST(SwayBindings, MarkersReadBackExactlyAndNothingElseIsOne)
         {123, SwayMarker::Kind::chord, 0, 3, false},
     };
     for (const SwayMarker &marker : markers)
-        EXPECT_EQ(SwayBindings::parseMarker(QStringLiteral("nop ") + SwayBindings::markerText(marker)), marker)
+        EXPECT_EQ(SwayBindings::parseMarker(QStringLiteral("nop ") + SwayBindings::markerText(marker)),
+                  marker)
             << SwayBindings::markerText(marker).toStdString();
 
     const QStringList foreign = {
@@ -67,7 +68,9 @@ TEST(SwayBindings, AChordIsBoundOnEachOfItsModifierKeysWithTheOthersHeld)
         {"us", ctrl | alt, {{alt, 37, false}, {alt, 105, false}, {ctrl, 64, false}, {ctrl, 108, false}}},
         // de: the right Alt is AltGr, which does not complete an Alt chord.
         {"de", ctrl | alt, {{alt, 37, false}, {alt, 105, false}, {ctrl, 64, false}}},
-        {"us", shift | super, {{super, 50, false}, {super, 62, false}, {shift, 133, false}, {shift, 134, false}}},
+        {"us",
+         shift | super,
+         {{super, 50, false}, {super, 62, false}, {shift, 133, false}, {shift, 134, false}}},
         {"us", 0, {}},
         {"us", ctrl | 0x1000000, {}},
     };

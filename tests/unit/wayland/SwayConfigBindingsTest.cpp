@@ -27,43 +27,44 @@ TEST(SwayConfigBindings, ReadsTheDefaultModeAsSwayDoes)
         {QStringLiteral("/home/u/.config/sway/more"),
          QStringLiteral("bindcode Ctrl+Shift+65 exec x\ninclude more\n")}, // includes itself: read once
     };
-    const QString text = QStringLiteral(
-        "# comment bindsym Ctrl+x exec no\n"
-        "set $mod Mod4\n"
-        "set $mod2 Ctrl\n"
-        "bindsym $mod+Return exec foot\n"
-        "bindsym --release --no-repeat $mod2+Alt+d \\\n"
-        "    exec dmenu\n"
-        "bindsym --whole-window $mod+button1 move\n"
-        "bindsym Group2+Ctrl+a exec grouped\n"
-        "bindsym Mod5+q exec altgr\n"
-        "mode \"resize\" {\n"
-        "    bindsym Left resize shrink width 10px\n"
-        "    bindsym $mod+Return mode default\n"
-        "}\n"
-        "bindsym --to-code {\n"
-        "    $mod+1 workspace 1\n"
-        "    \"$mod+Shift+1\" move to workspace 1\n"
-        "}\n"
-        "input * {\n"
-        "    xkb_layout de\n"
-        "}\n"
-        "include /etc/sway/config.d/*\n"
-        "include more\n");
+    const QString text = QStringLiteral("# comment bindsym Ctrl+x exec no\n"
+                                        "set $mod Mod4\n"
+                                        "set $mod2 Ctrl\n"
+                                        "bindsym $mod+Return exec foot\n"
+                                        "bindsym --release --no-repeat $mod2+Alt+d \\\n"
+                                        "    exec dmenu\n"
+                                        "bindsym --whole-window $mod+button1 move\n"
+                                        "bindsym Group2+Ctrl+a exec grouped\n"
+                                        "bindsym Mod5+q exec altgr\n"
+                                        "mode \"resize\" {\n"
+                                        "    bindsym Left resize shrink width 10px\n"
+                                        "    bindsym $mod+Return mode default\n"
+                                        "}\n"
+                                        "bindsym --to-code {\n"
+                                        "    $mod+1 workspace 1\n"
+                                        "    \"$mod+Shift+1\" move to workspace 1\n"
+                                        "}\n"
+                                        "input * {\n"
+                                        "    xkb_layout de\n"
+                                        "}\n"
+                                        "include /etc/sway/config.d/*\n"
+                                        "include more\n");
     const auto read = [&](const QString &path) -> std::optional<QString> {
         return files.contains(path) ? std::optional(files.value(path)) : std::nullopt;
     };
     const auto expand = [&](const QString &pattern) {
         QStringList paths;
         for (const QString &path : files.keys())
-            if (QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern)).match(path).hasMatch())
+            if (QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern))
+                    .match(path)
+                    .hasMatch())
                 paths << path;
         return paths;
     };
-    const auto bindings = SwayConfigBindings::parse(text, QStringLiteral("/home/u/.config/sway"), read, expand);
-    EXPECT_EQ(combinations(bindings),
-              QStringList({"Mod4+Return", "Ctrl+Alt+d", "Group2+Ctrl+a", "Mod5+q", "Mod4+1", "Mod4+Shift+1",
-                           "Mod4+F1", "Ctrl+Shift+65"}));
+    const auto bindings =
+        SwayConfigBindings::parse(text, QStringLiteral("/home/u/.config/sway"), read, expand);
+    EXPECT_EQ(combinations(bindings), QStringList({"Mod4+Return", "Ctrl+Alt+d", "Group2+Ctrl+a", "Mod5+q",
+                                                   "Mod4+1", "Mod4+Shift+1", "Mod4+F1", "Ctrl+Shift+65"}));
     ASSERT_EQ(bindings.size(), 8u);
     EXPECT_EQ(bindings[1].modifiers, ctrl | alt);
     EXPECT_EQ(bindings[2].modifiers, ctrl) << "the group does not change the key";

@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
-
 #include <unistd.h>
 
 namespace talvex::portal {
@@ -25,7 +24,8 @@ std::optional<RunningApplication> ActiveFrameWorkspace::frontmostApplication()
     // Toolkits name the application after its program or its application ID.
     app.windowClass = frame->applicationName;
     app.windowInstance = frame->applicationName;
-    if (const auto entry = m_entries.find(frame->applicationName, frame->applicationName, frame->applicationName)) {
+    if (const auto entry =
+            m_entries.find(frame->applicationName, frame->applicationName, frame->applicationName)) {
         app.applicationID = entry->id;
         app.name = entry->name;
     } else if (!frame->applicationName.isEmpty()) {

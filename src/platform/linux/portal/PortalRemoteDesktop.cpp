@@ -5,7 +5,6 @@
 
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-
 #include <algorithm>
 #include <xkbcommon/xkbcommon-keysyms.h>
 
@@ -21,9 +20,12 @@ constexpr int keyTimeoutMs = 3000;
 KeyRole roleOf(std::uint32_t keysym)
 {
     switch (keysym) {
-    case XKB_KEY_Control_L: return KeyRole::control;
-    case XKB_KEY_Shift_L: return KeyRole::shift;
-    default: return KeyRole::other;
+    case XKB_KEY_Control_L:
+        return KeyRole::control;
+    case XKB_KEY_Shift_L:
+        return KeyRole::shift;
+    default:
+        return KeyRole::other;
     }
 }
 
@@ -74,7 +76,8 @@ void PortalRemoteDesktop::fail(const char *why)
 void PortalRemoteDesktop::close()
 {
     if (!m_session.isEmpty()) {
-        m_bus.call(QDBusMessage::createMethodCall(portalService, m_session, QStringLiteral("org.freedesktop.portal.Session"),
+        m_bus.call(QDBusMessage::createMethodCall(portalService, m_session,
+                                                  QStringLiteral("org.freedesktop.portal.Session"),
                                                   QStringLiteral("Close")),
                    QDBus::Block, 5000);
     }
@@ -139,9 +142,12 @@ void PortalRemoteDesktop::start()
 std::optional<KeyboardKey> PortalRemoteDesktop::keyFor(ChordKey key)
 {
     switch (key) {
-    case ChordKey::control: return KeyboardKey{XKB_KEY_Control_L, KeyRole::control};
-    case ChordKey::shift: return KeyboardKey{XKB_KEY_Shift_L, KeyRole::shift};
-    case ChordKey::v: return KeyboardKey{XKB_KEY_v, KeyRole::other};
+    case ChordKey::control:
+        return KeyboardKey{XKB_KEY_Control_L, KeyRole::control};
+    case ChordKey::shift:
+        return KeyboardKey{XKB_KEY_Shift_L, KeyRole::shift};
+    case ChordKey::v:
+        return KeyboardKey{XKB_KEY_v, KeyRole::other};
     }
     return std::nullopt;
 }

@@ -5,7 +5,6 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <QSettings>
-
 #include <memory>
 
 namespace talvex::portal {

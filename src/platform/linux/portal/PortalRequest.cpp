@@ -80,9 +80,8 @@ std::optional<PortalResponse> PortalRequest::wait(int timeoutMs)
 
 std::uint32_t portalVersion(QDBusConnection bus, const QString &interface)
 {
-    QDBusMessage get = QDBusMessage::createMethodCall(portalService, portalPath,
-                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                      QStringLiteral("Get"));
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        portalService, portalPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << interface << QStringLiteral("version");
     const QDBusReply<QDBusVariant> reply = bus.call(get, QDBus::Block, callTimeoutMs);
     return reply.isValid() ? reply.value().variant().toUInt() : 0;

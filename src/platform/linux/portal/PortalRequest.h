@@ -4,7 +4,6 @@
 #include <QObject>
 #include <QVariantList>
 #include <QVariantMap>
-
 #include <optional>
 
 namespace talvex::portal {
@@ -27,8 +26,8 @@ class PortalRequest final : public QObject {
   public:
     /// Calls `method` of `interface` with `arguments`; the vardict at `optionsIndex` gets a fresh
     /// "handle_token". isSent() tells whether the portal took the call.
-    PortalRequest(QDBusConnection bus, const QString &interface, const QString &method, QVariantList arguments,
-                  int optionsIndex, QObject *parent = nullptr);
+    PortalRequest(QDBusConnection bus, const QString &interface, const QString &method,
+                  QVariantList arguments, int optionsIndex, QObject *parent = nullptr);
     ~PortalRequest() override;
 
     bool isSent() const { return m_sent; }

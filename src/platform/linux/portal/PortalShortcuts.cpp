@@ -58,7 +58,8 @@ QList<PortalShortcut> shortcutsOf(const QVariant &value)
 
 void closeSession(QDBusConnection &bus, const QString &session)
 {
-    bus.call(QDBusMessage::createMethodCall(portalService, session, QStringLiteral("org.freedesktop.portal.Session"),
+    bus.call(QDBusMessage::createMethodCall(portalService, session,
+                                            QStringLiteral("org.freedesktop.portal.Session"),
                                             QStringLiteral("Close")),
              QDBus::Block, 5000);
 }
@@ -85,7 +86,8 @@ class PortalShortcuts::PortalRegistration final : public Registration {
     std::weak_ptr<bool> m_alive;
 };
 
-PortalShortcuts::PortalShortcuts(QDBusConnection bus, QObject *parent) : QObject(parent), m_bus(std::move(bus))
+PortalShortcuts::PortalShortcuts(QDBusConnection bus, QObject *parent)
+    : QObject(parent), m_bus(std::move(bus))
 {
     // The signals' slots are matched by type name, which Qt knows only once the type is registered.
     qRegisterMetaType<QDBusObjectPath>();
@@ -140,7 +142,8 @@ PortalShortcuts::registerHotKey(std::uint32_t code, std::uint32_t modifiers, Hot
     PortalRequest create(m_bus, interfaceName, QStringLiteral("CreateSession"),
                          {QVariantMap{{QStringLiteral("session_handle_token"), sessionToken}}}, 0);
     const auto created = create.wait(answerTimeoutMs);
-    const QString session = created ? created->results.value(QStringLiteral("session_handle")).toString() : QString();
+    const QString session =
+        created ? created->results.value(QStringLiteral("session_handle")).toString() : QString();
     if (!created || created->code != 0 || session.isEmpty()) {
         qCWarning(lcPortal) << "The GlobalShortcuts portal made no session";
         return nullptr;
@@ -169,12 +172,14 @@ PortalShortcuts::registerHotKey(std::uint32_t code, std::uint32_t modifiers, Hot
     return std::make_unique<PortalRegistration>(this, session);
 }
 
-void PortalShortcuts::activated(const QDBusObjectPath &session, const QString &id, qulonglong, const QVariantMap &)
+void PortalShortcuts::activated(const QDBusObjectPath &session, const QString &id, qulonglong,
+                                const QVariantMap &)
 {
     report(session, id, true);
 }
 
-void PortalShortcuts::deactivated(const QDBusObjectPath &session, const QString &id, qulonglong, const QVariantMap &)
+void PortalShortcuts::deactivated(const QDBusObjectPath &session, const QString &id, qulonglong,
+                                  const QVariantMap &)
 {
     report(session, id, false);
 }

@@ -5,7 +5,6 @@
 #include <QDBusConnection>
 #include <QDBusObjectPath>
 #include <QObject>
-
 #include <map>
 #include <memory>
 
@@ -35,7 +34,8 @@ class PortalShortcuts final : public QObject, public HotKeyService {
     static constexpr auto shortcutId = "dictation";
 
   private slots:
-    void activated(const QDBusObjectPath &session, const QString &id, qulonglong timestamp, const QVariantMap &options);
+    void activated(const QDBusObjectPath &session, const QString &id, qulonglong timestamp,
+                   const QVariantMap &options);
     void deactivated(const QDBusObjectPath &session, const QString &id, qulonglong timestamp,
                      const QVariantMap &options);
 

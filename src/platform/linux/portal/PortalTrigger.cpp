@@ -2,9 +2,8 @@
 
 #include "X11KeyTranslation.h"
 
-#include <xkbcommon/xkbcommon.h>
-
 #include <memory>
+#include <xkbcommon/xkbcommon.h>
 
 namespace talvex::portal {
 
@@ -20,7 +19,7 @@ constexpr std::uint32_t superBit = 0x100;
 std::optional<QString> keyName(std::uint8_t keycode)
 {
     std::unique_ptr<xkb_context, void (*)(xkb_context *)> context(xkb_context_new(XKB_CONTEXT_NO_FLAGS),
-                                                                   xkb_context_unref);
+                                                                  xkb_context_unref);
     if (!context)
         return std::nullopt;
     const xkb_rule_names names{"evdev", "pc105", "us", nullptr, nullptr};

@@ -4,7 +4,6 @@
 #include "wlr-data-control-unstable-v1-client.h"
 
 #include <QElapsedTimer>
-
 #include <algorithm>
 #include <csignal>
 #include <fcntl.h>
@@ -16,9 +15,9 @@ namespace talvex::wayland {
 
 namespace {
 
-constexpr int typeReadTimeoutMs = 1000;  // one format of a slow owner is skipped after this
-constexpr int snapshotTimeoutMs = 3000;  // the whole snapshot never waits longer
-constexpr int serveTimeoutMs = 2000;     // a reader that takes nothing for this long is dropped
+constexpr int typeReadTimeoutMs = 1000; // one format of a slow owner is skipped after this
+constexpr int snapshotTimeoutMs = 3000; // the whole snapshot never waits longer
+constexpr int serveTimeoutMs = 2000;    // a reader that takes nothing for this long is dropped
 
 // The plain-text formats a text is offered in: the MIME types and the names X clients ask for.
 const QStringList textTypes = {QStringLiteral("text/plain;charset=utf-8"), QStringLiteral("text/plain"),
@@ -43,7 +42,8 @@ void writeAll(int fd, const QByteArray &bytes, int timeoutMs)
 {
     qsizetype written = 0;
     while (written < bytes.size()) {
-        const ssize_t n = write(fd, bytes.constData() + written, static_cast<std::size_t>(bytes.size() - written));
+        const ssize_t n =
+            write(fd, bytes.constData() + written, static_cast<std::size_t>(bytes.size() - written));
         if (n > 0) {
             written += n;
             continue;
@@ -60,7 +60,8 @@ void writeAll(int fd, const QByteArray &bytes, int timeoutMs)
 
 } // namespace
 
-std::unique_ptr<DataControlClipboard> DataControlClipboard::create(std::shared_ptr<WaylandConnection> connection)
+std::unique_ptr<DataControlClipboard>
+DataControlClipboard::create(std::shared_ptr<WaylandConnection> connection)
 {
     if (!connection || !connection->dataControlManager())
         return nullptr;
@@ -96,7 +97,8 @@ DataControlClipboard::~DataControlClipboard()
     m_connection->flush();
 }
 
-void DataControlClipboard::dataOffer(void *data, zwlr_data_control_device_v1 *, zwlr_data_control_offer_v1 *offer)
+void DataControlClipboard::dataOffer(void *data, zwlr_data_control_device_v1 *,
+                                     zwlr_data_control_offer_v1 *offer)
 {
     auto *self = static_cast<DataControlClipboard *>(data);
     static const zwlr_data_control_offer_v1_listener offerListener = {&DataControlClipboard::offerType};
@@ -113,7 +115,8 @@ void DataControlClipboard::offerType(void *data, zwlr_data_control_offer_v1 *off
         types << name;
 }
 
-void DataControlClipboard::selection(void *data, zwlr_data_control_device_v1 *, zwlr_data_control_offer_v1 *offer)
+void DataControlClipboard::selection(void *data, zwlr_data_control_device_v1 *,
+                                     zwlr_data_control_offer_v1 *offer)
 {
     auto *self = static_cast<DataControlClipboard *>(data);
     if (self->m_current && self->m_current != offer)
@@ -145,7 +148,8 @@ void DataControlClipboard::dropOffer(zwlr_data_control_offer_v1 *offer)
         zwlr_data_control_offer_v1_destroy(offer);
 }
 
-void DataControlClipboard::send(void *data, zwlr_data_control_source_v1 *source, const char *type, std::int32_t fd)
+void DataControlClipboard::send(void *data, zwlr_data_control_source_v1 *source, const char *type,
+                                std::int32_t fd)
 {
     auto *self = static_cast<DataControlClipboard *>(data);
     FileDescriptor target(fd);

@@ -4,7 +4,6 @@
 #include "WaylandConnection.h"
 
 #include <QStringList>
-
 #include <map>
 #include <memory>
 
@@ -41,7 +40,8 @@ class DataControlClipboard final : public Clipboard {
     static void dataOffer(void *data, zwlr_data_control_device_v1 *, zwlr_data_control_offer_v1 *offer);
     static void selection(void *data, zwlr_data_control_device_v1 *, zwlr_data_control_offer_v1 *offer);
     static void finished(void *data, zwlr_data_control_device_v1 *);
-    static void primarySelection(void *data, zwlr_data_control_device_v1 *, zwlr_data_control_offer_v1 *offer);
+    static void primarySelection(void *data, zwlr_data_control_device_v1 *,
+                                 zwlr_data_control_offer_v1 *offer);
     static void offerType(void *data, zwlr_data_control_offer_v1 *offer, const char *type);
     static void send(void *data, zwlr_data_control_source_v1 *source, const char *type, std::int32_t fd);
     static void cancelled(void *data, zwlr_data_control_source_v1 *source);

@@ -1,9 +1,7 @@
 #include "SwayBindings.h"
 
 #include <QStringList>
-
 #include <algorithm>
-
 #include <xkbcommon/xkbcommon-keysyms.h>
 
 namespace talvex::wayland {
@@ -31,8 +29,7 @@ constexpr ModifierName modifierNames[] = {
     {superBit, "Mod4", {XKB_KEY_Super_L, XKB_KEY_Super_R, 0, 0}},
 };
 
-constexpr std::uint32_t bindableModifiers =
-    controlBit | altBit | shiftBit | superBit;
+constexpr std::uint32_t bindableModifiers = controlBit | altBit | shiftBit | superBit;
 
 } // namespace
 

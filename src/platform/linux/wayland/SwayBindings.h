@@ -3,7 +3,6 @@
 #include "XkbKeymap.h"
 
 #include <QString>
-
 #include <cstdint>
 #include <optional>
 #include <vector>

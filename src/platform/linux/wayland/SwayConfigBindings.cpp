@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-
 #include <algorithm>
 #include <map>
 #include <xkbcommon/xkbcommon.h>
@@ -27,12 +26,18 @@ struct Reader {
 std::optional<std::uint32_t> modifierBit(const QString &name)
 {
     static const std::map<QString, std::uint32_t> bits = {
-        {QStringLiteral("shift"), SwayBindings::shiftBit}, {QStringLiteral("ctrl"), SwayBindings::controlBit},
-        {QStringLiteral("control"), SwayBindings::controlBit}, {QStringLiteral("mod1"), SwayBindings::altBit},
-        {QStringLiteral("alt"), SwayBindings::altBit},        {QStringLiteral("mod4"), SwayBindings::superBit},
-        {QStringLiteral("super"), SwayBindings::superBit},     {QStringLiteral("logo"), SwayBindings::superBit},
-        {QStringLiteral("mod2"), 0},                          {QStringLiteral("mod3"), 0},
-        {QStringLiteral("mod5"), 0},                          {QStringLiteral("lock"), 0},
+        {QStringLiteral("shift"), SwayBindings::shiftBit},
+        {QStringLiteral("ctrl"), SwayBindings::controlBit},
+        {QStringLiteral("control"), SwayBindings::controlBit},
+        {QStringLiteral("mod1"), SwayBindings::altBit},
+        {QStringLiteral("alt"), SwayBindings::altBit},
+        {QStringLiteral("mod4"), SwayBindings::superBit},
+        {QStringLiteral("super"), SwayBindings::superBit},
+        {QStringLiteral("logo"), SwayBindings::superBit},
+        {QStringLiteral("mod2"), 0},
+        {QStringLiteral("mod3"), 0},
+        {QStringLiteral("mod5"), 0},
+        {QStringLiteral("lock"), 0},
         {QStringLiteral("caps"), 0},
     };
     const auto it = bits.find(name.toLower());
@@ -218,7 +223,8 @@ std::optional<std::uint32_t> keysymNamed(const QString &name)
 } // namespace
 
 std::vector<ConfiguredBinding> SwayConfigBindings::parse(const QString &text, const QString &folder,
-                                                         const ReadFile &readFile, const ExpandPattern &expand)
+                                                         const ReadFile &readFile,
+                                                         const ExpandPattern &expand)
 {
     Reader reader{readFile, expand, {}, {}, {}};
     read(reader, text, folder, 0);
@@ -266,7 +272,8 @@ bool SwayConfigBindings::conflicts(const ConfiguredBinding &configured, const Sw
         return true;
     // Sway also matches the symbol a key types with its modifiers applied, Shift then consumed:
     // Shift+1 is "exclam". A key whose first level is that symbol too consumes no Shift.
-    const bool onFirstLevel = std::find(firstLevel.begin(), firstLevel.end(), ours.keycode) != firstLevel.end();
+    const bool onFirstLevel =
+        std::find(firstLevel.begin(), firstLevel.end(), ours.keycode) != firstLevel.end();
     if (!onFirstLevel && (ours.modifiers & SwayBindings::shiftBit) &&
         configured.modifiers == (ours.modifiers & ~SwayBindings::shiftBit)) {
         const std::vector<std::uint32_t> anyLevel = keymap.keycodesFor(*keysym, true);

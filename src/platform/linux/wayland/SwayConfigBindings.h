@@ -5,7 +5,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -45,7 +44,8 @@ class SwayConfigBindings final {
     /// True when `configured` fires on the key and modifiers of `ours` in `keymap`: the same key
     /// code, or a symbol the key types on its first level with the same modifiers, or on a shifted
     /// level when Shift is ours and the user's binding names the shifted symbol without it.
-    static bool conflicts(const ConfiguredBinding &configured, const SwayBinding &ours, const XkbKeymap &keymap);
+    static bool conflicts(const ConfiguredBinding &configured, const SwayBinding &ours,
+                          const XkbKeymap &keymap);
 };
 
 } // namespace talvex::wayland

@@ -3,7 +3,6 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -61,8 +60,8 @@ bool SwayIpc::sendMessage(std::uint32_t type, const QByteArray &payload)
     message.append(payload);
     qsizetype sent = 0;
     while (sent < message.size()) {
-        const ssize_t n =
-            ::send(m_fd, message.constData() + sent, static_cast<std::size_t>(message.size() - sent), MSG_NOSIGNAL);
+        const ssize_t n = ::send(m_fd, message.constData() + sent,
+                                 static_cast<std::size_t>(message.size() - sent), MSG_NOSIGNAL);
         if (n > 0) {
             sent += n;
             continue;

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QJsonDocument>
 #include <QString>
-
 #include <cstdint>
 #include <memory>
 #include <optional>

@@ -10,7 +10,6 @@
 #include <QJsonObject>
 #include <QSaveFile>
 #include <QStandardPaths>
-
 #include <algorithm>
 #include <unistd.h>
 
@@ -65,7 +64,8 @@ std::unique_ptr<SwaySession> SwaySession::open(const XkbKeymap &keymap, const QS
     if (!commands || !events || !commands->request(SwayIpc::Type::getVersion, {}))
         return nullptr;
     // The reload of the configuration comes as a workspace event; bindings as binding events.
-    const auto subscribed = events->request(SwayIpc::Type::subscribe, R"(["binding","workspace","shutdown"])");
+    const auto subscribed =
+        events->request(SwayIpc::Type::subscribe, R"(["binding","workspace","shutdown"])");
     if (!subscribed || !subscribed->object().value(QLatin1String("success")).toBool())
         return nullptr;
     std::unique_ptr<SwaySession> session(
@@ -131,9 +131,10 @@ void SwaySession::clearStale()
         int cleared = 0;
         for (const QJsonValue &value : state.value(QLatin1String("bindings")).toArray()) {
             const QJsonObject object = value.toObject();
-            const SwayBinding binding{static_cast<std::uint32_t>(object.value(QLatin1String("modifiers")).toInteger()),
-                                      static_cast<std::uint32_t>(object.value(QLatin1String("keycode")).toInteger()),
-                                      object.value(QLatin1String("release")).toBool()};
+            const SwayBinding binding{
+                static_cast<std::uint32_t>(object.value(QLatin1String("modifiers")).toInteger()),
+                static_cast<std::uint32_t>(object.value(QLatin1String("keycode")).toInteger()),
+                object.value(QLatin1String("release")).toBool()};
             // A combination the configuration now binds is the user's (a reload put it back).
             if (binding.keycode == 0 || isConfigured(binding))
                 continue;
@@ -178,8 +179,9 @@ SwaySession::BindResult SwaySession::bind(const std::vector<Entry> &entries)
     for (const Entry &entry : entries) {
         const auto results = m_commands->runCommand(SwayBindings::bindCommand(entry.binding, entry.marker));
         if (results.empty() || !results.front().first) {
-            qCWarning(lcWayland).noquote() << "Sway refused the binding" << SwayBindings::combination(entry.binding)
-                                           << (results.empty() ? QString() : results.front().second);
+            qCWarning(lcWayland).noquote()
+                << "Sway refused the binding" << SwayBindings::combination(entry.binding)
+                << (results.empty() ? QString() : results.front().second);
             for (const Entry &undo : added)
                 m_commands->runCommand(SwayBindings::unbindCommand(undo.binding));
             return BindResult::failed;
@@ -196,8 +198,9 @@ void SwaySession::unbind(const std::vector<SwayMarker> &markers)
 {
     bool changed = false;
     for (auto it = m_live.begin(); it != m_live.end();) {
-        const bool wanted = std::any_of(markers.begin(), markers.end(),
-                                        [&](const SwayMarker &marker) { return sameMarkerOwner(marker, it->marker); });
+        const bool wanted = std::any_of(markers.begin(), markers.end(), [&](const SwayMarker &marker) {
+            return sameMarkerOwner(marker, it->marker);
+        });
         if (!wanted) {
             ++it;
             continue;

@@ -7,7 +7,6 @@
 
 #include <QObject>
 #include <QSocketNotifier>
-
 #include <functional>
 #include <memory>
 #include <vector>
@@ -35,7 +34,8 @@ class SwaySession final : public QObject {
     /// Connects to sway at `socketPath` and removes what an earlier Talvex left behind (as recorded
     /// in `stateFile`). `keymap` is the user's layout, to see which keys configured symbols name.
     /// Null when sway does not answer.
-    static std::unique_ptr<SwaySession> open(const XkbKeymap &keymap, const QString &socketPath = SwayIpc::socketPath(),
+    static std::unique_ptr<SwaySession> open(const XkbKeymap &keymap,
+                                             const QString &socketPath = SwayIpc::socketPath(),
                                              const QString &stateFile = defaultStateFile());
     /// Removes every binding still live.
     ~SwaySession() override;

@@ -6,7 +6,6 @@
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonObject>
-
 #include <functional>
 #include <unistd.h>
 
@@ -24,7 +23,8 @@ QRectF rectOf(const QJsonObject &node)
 {
     const QJsonObject rect = node.value(QLatin1String("rect")).toObject();
     return QRectF(rect.value(QLatin1String("x")).toDouble(), rect.value(QLatin1String("y")).toDouble(),
-                  rect.value(QLatin1String("width")).toDouble(), rect.value(QLatin1String("height")).toDouble());
+                  rect.value(QLatin1String("width")).toDouble(),
+                  rect.value(QLatin1String("height")).toDouble());
 }
 
 // Calls `visit(node, floating)` for every node below `node`, depth first.
@@ -39,7 +39,9 @@ void walk(const QJsonObject &node, bool floating, const std::function<void(const
 
 } // namespace
 
-SwayWorkspace::SwayWorkspace(SwaySession *session) : m_session(session) {}
+SwayWorkspace::SwayWorkspace(SwaySession *session) : m_session(session)
+{
+}
 
 std::optional<RunningApplication> SwayWorkspace::frontmostApplication()
 {

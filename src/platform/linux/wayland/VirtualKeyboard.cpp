@@ -70,11 +70,11 @@ std::unique_ptr<VirtualKeyboard> VirtualKeyboard::create(std::shared_ptr<Wayland
 }
 
 VirtualKeyboard::VirtualKeyboard(std::shared_ptr<WaylandConnection> connection, const XkbKeymap &keymap)
-    : m_connection(std::move(connection)), m_keymap(keymap), m_state(xkb_state_new(keymap.get()), xkb_state_unref)
+    : m_connection(std::move(connection)), m_keymap(keymap),
+      m_state(xkb_state_new(keymap.get()), xkb_state_unref)
 {
-    m_keyboard =
-        zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(m_connection->virtualKeyboardManager(),
-                                                                m_connection->seat());
+    m_keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(
+        m_connection->virtualKeyboardManager(), m_connection->seat());
 }
 
 VirtualKeyboard::~VirtualKeyboard()
@@ -100,7 +100,8 @@ bool VirtualKeyboard::post(std::uint32_t keycode, bool down)
                                 down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
     // Virtual key events leave the compositor's modifier state alone: send what a keyboard would.
     xkb_state_update_key(m_state.get(), keycode, down ? XKB_KEY_DOWN : XKB_KEY_UP);
-    zwp_virtual_keyboard_v1_modifiers(m_keyboard, xkb_state_serialize_mods(m_state.get(), XKB_STATE_MODS_DEPRESSED),
+    zwp_virtual_keyboard_v1_modifiers(m_keyboard,
+                                      xkb_state_serialize_mods(m_state.get(), XKB_STATE_MODS_DEPRESSED),
                                       xkb_state_serialize_mods(m_state.get(), XKB_STATE_MODS_LATCHED),
                                       xkb_state_serialize_mods(m_state.get(), XKB_STATE_MODS_LOCKED),
                                       xkb_state_serialize_layout(m_state.get(), XKB_STATE_LAYOUT_EFFECTIVE));

@@ -6,7 +6,6 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
-
 #include <cstring>
 #include <poll.h>
 #include <sys/mman.h>
@@ -30,7 +29,9 @@ void seatCapabilities(void *data, wl_seat *, std::uint32_t capabilities)
     probe->capabilitiesSeen = true;
     probe->hasKeyboard = capabilities & WL_SEAT_CAPABILITY_KEYBOARD;
 }
-void seatName(void *, wl_seat *, const char *) {}
+void seatName(void *, wl_seat *, const char *)
+{
+}
 const wl_seat_listener seatListener = {seatCapabilities, seatName};
 
 void keyboardKeymap(void *data, wl_keyboard *, std::uint32_t format, std::int32_t fd, std::uint32_t size)
@@ -47,14 +48,22 @@ void keyboardKeymap(void *data, wl_keyboard *, std::uint32_t format, std::int32_
     }
     close(fd);
 }
-void keyboardEnter(void *, wl_keyboard *, std::uint32_t, wl_surface *, wl_array *) {}
-void keyboardLeave(void *, wl_keyboard *, std::uint32_t, wl_surface *) {}
-void keyboardKey(void *, wl_keyboard *, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) {}
+void keyboardEnter(void *, wl_keyboard *, std::uint32_t, wl_surface *, wl_array *)
+{
+}
+void keyboardLeave(void *, wl_keyboard *, std::uint32_t, wl_surface *)
+{
+}
+void keyboardKey(void *, wl_keyboard *, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t)
+{
+}
 void keyboardModifiers(void *, wl_keyboard *, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
                        std::uint32_t)
 {
 }
-void keyboardRepeat(void *, wl_keyboard *, std::int32_t, std::int32_t) {}
+void keyboardRepeat(void *, wl_keyboard *, std::int32_t, std::int32_t)
+{
+}
 const wl_keyboard_listener keyboardListener = {keyboardKeymap, keyboardEnter,     keyboardLeave,
                                                keyboardKey,    keyboardModifiers, keyboardRepeat};
 
@@ -77,7 +86,9 @@ void WaylandConnection::global(void *data, wl_registry *registry, std::uint32_t 
     }
 }
 
-void WaylandConnection::globalRemove(void *, wl_registry *, std::uint32_t) {}
+void WaylandConnection::globalRemove(void *, wl_registry *, std::uint32_t)
+{
+}
 
 std::shared_ptr<WaylandConnection> WaylandConnection::open(const char *name)
 {
@@ -86,7 +97,8 @@ std::shared_ptr<WaylandConnection> WaylandConnection::open(const char *name)
         return nullptr;
     std::shared_ptr<WaylandConnection> connection(new WaylandConnection);
     connection->m_display = display;
-    static const wl_registry_listener listener = {&WaylandConnection::global, &WaylandConnection::globalRemove};
+    static const wl_registry_listener listener = {&WaylandConnection::global,
+                                                  &WaylandConnection::globalRemove};
     connection->m_registry = wl_display_get_registry(display);
     wl_registry_add_listener(connection->m_registry, &listener, connection.get());
     if (wl_display_roundtrip(display) < 0 || !connection->m_seat) {
@@ -101,8 +113,9 @@ std::shared_ptr<WaylandConnection> WaylandConnection::open(const char *name)
                      [raw = connection.get()] { raw->readEvents(); });
     // Requests queue up in the client library; send them before the loop goes to sleep.
     if (auto *dispatcher = QAbstractEventDispatcher::instance()) {
-        connection->m_flushBeforeSleep = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock,
-                                                          connection.get(), [raw = connection.get()] { raw->flush(); });
+        connection->m_flushBeforeSleep =
+            QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, connection.get(),
+                             [raw = connection.get()] { raw->flush(); });
     }
     return connection;
 }

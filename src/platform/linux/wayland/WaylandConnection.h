@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QSocketNotifier>
-
 #include <memory>
 #include <optional>
 #include <string>

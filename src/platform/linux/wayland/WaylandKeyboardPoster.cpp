@@ -42,9 +42,15 @@ std::optional<KeyboardKey> WaylandKeyboardPoster::keyFor(ChordKey key)
         return std::nullopt;
     std::uint32_t wanted = XKB_KEY_v;
     switch (key) {
-    case ChordKey::control: wanted = XKB_KEY_Control_L; break;
-    case ChordKey::shift: wanted = XKB_KEY_Shift_L; break;
-    case ChordKey::v: wanted = XKB_KEY_v; break;
+    case ChordKey::control:
+        wanted = XKB_KEY_Control_L;
+        break;
+    case ChordKey::shift:
+        wanted = XKB_KEY_Shift_L;
+        break;
+    case ChordKey::v:
+        wanted = XKB_KEY_v;
+        break;
     }
     const XkbKeymap &keymap = m_keyboard->keymap();
     // The keyboard types in its first layout, so only a key that types the symbol there will do.

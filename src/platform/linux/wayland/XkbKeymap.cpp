@@ -1,9 +1,8 @@
 #include "XkbKeymap.h"
 
-#include <xkbcommon/xkbcommon.h>
-
 #include <algorithm>
 #include <cstdlib>
+#include <xkbcommon/xkbcommon.h>
 
 namespace talvex::wayland {
 

@@ -3,7 +3,6 @@
 #include "KeyboardPoster.h"
 
 #include <QString>
-
 #include <cstdint>
 #include <memory>
 #include <optional>
