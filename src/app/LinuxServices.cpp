@@ -7,6 +7,7 @@
 #include "LinuxUpdater.h"
 #include "PulseAudioEngine.h"
 #include "QtClipboard.h"
+#include "SessionBackends.h"
 #include "SphinxSpeechService.h"
 #include "WidgetPrompts.h"
 #include "X11EventConnection.h"
@@ -55,11 +56,13 @@ std::unique_ptr<LinuxServices> LinuxServices::open(QString *problem)
     services->m_updater = update::LinuxUpdater::create(
         installation, update::UpdaterSettings::fromBuild(QString::fromLatin1(talvexVersion)),
         std::make_unique<QSettings>());
+    services->m_session = SessionBackends::open(*services->m_accessibility);
     return services;
 }
 
 LinuxServices::~LinuxServices()
 {
+    m_session.reset(); // compositor bindings are removed before anything else goes
     // The grabs and the watcher's selection go before the connection they live on.
     m_modifierWatcher.reset();
     m_hotKeys.reset();
@@ -77,6 +80,11 @@ Updater *LinuxServices::updater() const
     return m_updater.get();
 }
 
+const SessionPlan &LinuxServices::sessionPlan() const
+{
+    return m_session->plan();
+}
+
 ControllerServices LinuxServices::controllerServices(const QString &libraryPath) const
 {
     ControllerServices services;
@@ -84,9 +92,10 @@ ControllerServices LinuxServices::controllerServices(const QString &libraryPath)
     services.languageModel = m_languageModel.get();
     services.speech = m_speech;
     services.makeAudioEngine = [] { return std::make_unique<PulseAudioEngine>(); };
-    services.hotKeys = m_hotKeys.get();
-    services.modifierWatcher = m_modifierWatcher.get();
-    services.delivery = {m_workspace.get(), m_accessibility.get(), m_keyboard.get(), m_clipboard.get(),
+    services.hotKeys = m_session->hotKeys(m_hotKeys.get());
+    services.modifierWatcher = m_session->modifierWatcher(m_modifierWatcher.get());
+    services.delivery = {m_session->workspace(m_workspace.get()), m_accessibility.get(),
+                         m_session->keyboard(m_keyboard.get()), m_session->clipboard(m_clipboard.get()),
                          m_clock.get()};
     services.prompts = m_prompts.get();
     services.libraryPath = libraryPath;

@@ -8,6 +8,8 @@
 namespace talvex {
 
 class ChatCompletionsModel;
+class SessionBackends;
+struct SessionPlan;
 class SphinxSpeechService;
 class SteadyClock;
 class UserPrompts;
@@ -55,6 +57,8 @@ class LinuxServices final {
     /// The autostart entry, and the updater (none for a development build).
     LoginItems &loginItems() const;
     Updater *updater() const;
+    /// Which way this session reaches the desktop and what does not work there.
+    const SessionPlan &sessionPlan() const;
 
   private:
     LinuxServices() = default;
@@ -71,6 +75,8 @@ class LinuxServices final {
     std::unique_ptr<UserPrompts> m_prompts;
     std::unique_ptr<xdg::XdgLoginItems> m_loginItems;
     std::unique_ptr<update::LinuxUpdater> m_updater;
+    /// The Wayland backends that replace X11 ones on a Wayland session.
+    std::unique_ptr<SessionBackends> m_session;
     /// Never deleted: a model load may still run on its detached worker thread when the process
     /// ends, and the memory goes with the process anyway.
     SphinxSpeechService *m_speech = nullptr;

@@ -5,6 +5,7 @@
 #include "ControlClient.h"
 #include "ControlService.h"
 #include "LinuxServices.h"
+#include "SessionBackends.h"
 #include "SettledQuit.h"
 #include "SignalQuit.h"
 #include "SingleInstance.h"
@@ -100,8 +101,7 @@ std::optional<QString> displayProblem()
 {
     const QByteArray display = qgetenv("DISPLAY");
     if (display.isEmpty())
-        return QStringLiteral(
-            "Talvex needs an X11 desktop session, and no display is set (DISPLAY is empty).");
+        return talvex::SessionBackends::missingDisplayMessage();
     // Qt aborts when it cannot reach the display; check first so the user gets one clear sentence.
     if (!talvex::x11::connectToDisplay())
         return QStringLiteral(
@@ -112,7 +112,7 @@ std::optional<QString> displayProblem()
 
 int runApplication(int argc, char **argv, const talvex::CommandLine &line)
 {
-    // Every backend speaks X11, so the toolkit must too (also under XWayland).
+    // Talvex's windows are X11 windows, also under Xwayland: the overlay stays a non-focusable X window.
     qputenv("QT_QPA_PLATFORM", "xcb");
     if (const auto problem = displayProblem()) {
         // This session's Talvex may run on a display this process cannot see: it can still be asked.

@@ -74,7 +74,7 @@ bool GlobalShortcut::registerShortcut(const Shortcut &shortcut)
 bool GlobalShortcut::registerModifierChord(const Shortcut &shortcut)
 {
     std::weak_ptr<GlobalShortcut *> self = m_self;
-    auto tap = m_modifierWatcher.createTap([self](const ModifierEvent &event) {
+    auto tap = m_modifierWatcher.createChordTap(shortcut.modifiers(), [self](const ModifierEvent &event) {
         if (const auto owner = self.lock())
             (*owner)->receiveModifierEvent(event.type, Shortcut::chordModifiers(event.modifierFlags),
                                            event.time);

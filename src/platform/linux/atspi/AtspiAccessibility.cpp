@@ -226,6 +226,19 @@ std::optional<AccessibleElement> AtspiAccessibility::activeWindow(const Accessib
     return std::nullopt;
 }
 
+std::optional<AtspiAccessibility::ActiveFrame> AtspiAccessibility::activeFrame()
+{
+    for (const AccessibleElement &application : applications(std::nullopt)) {
+        const auto window = activeWindow(application);
+        const auto pid = window ? processIdentifier(application) : std::nullopt;
+        if (!pid)
+            continue;
+        const auto name = property(application, accessibleInterface, QStringLiteral("Name"));
+        return ActiveFrame{*window, *pid, name ? name->toString() : QString()};
+    }
+    return std::nullopt;
+}
+
 std::optional<AccessibleElement> AtspiAccessibility::findFocused(const AccessibleElement &root)
 {
     // Programs that offer the Collection interface search their own tree in one call.

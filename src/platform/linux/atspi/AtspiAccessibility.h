@@ -31,6 +31,15 @@ public:
     bool isSecureTextField(const AccessibleElement &element) override;
     std::optional<TextRange> selectedRange(const AccessibleElement &element) override;
 
+    /// The active window (frame) of the whole desktop, its owner's pid and its application's
+    /// accessible name, for desktops that tell no program which window is in front.
+    struct ActiveFrame {
+        AccessibleElement frame;
+        std::int32_t pid = 0;
+        QString applicationName;
+    };
+    std::optional<ActiveFrame> activeFrame();
+
 private:
     /// The accessibility bus, connected on demand; absent when it cannot be reached.
     std::optional<QDBusConnection> bus();
