@@ -7,7 +7,8 @@
 namespace talvex {
 
 TalvexDelegate::TalvexDelegate(ControllerServices services, QObject *parent)
-    : QObject(parent), m_controller(std::make_unique<DictationController>(std::move(services)))
+    : QObject(parent), m_controller(std::make_unique<DictationController>(std::move(services))),
+      m_recorder(std::make_unique<RecorderPanel>())
 {
     // Phase changes and readiness at debug and info level: the timeline of a dictation and the
     // moment it can start can be read from the log without any transcript text.
@@ -22,9 +23,9 @@ void TalvexDelegate::applicationDidFinishLaunching()
 {
     // The login item's first-run default is configured here once it exists.
     m_controller->activate();
-    // Then: the recorder panel connects to the controller, the updater starts with the controller
-    // as its dictation source, and the onboarding window opens on first run or with
-    // "--onboarding". None of them exists yet, so a dictation runs without visible feedback.
+    m_recorder->connect(*m_controller);
+    // Then: the updater starts with the controller as its dictation source, and the onboarding
+    // window opens on first run or with "--onboarding".
 }
 
 void TalvexDelegate::logPhase()

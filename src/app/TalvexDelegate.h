@@ -2,6 +2,7 @@
 
 #include "core/ControllerServices.h"
 #include "core/DictationController.h"
+#include "overlay/RecorderPanel.h"
 
 #include <QObject>
 #include <memory>
@@ -27,6 +28,7 @@ class TalvexDelegate final : public QObject {
     void logPhase();
 
     std::unique_ptr<DictationController> m_controller;
+    std::unique_ptr<RecorderPanel> m_recorder;
 };
 
 } // namespace talvex

@@ -22,6 +22,7 @@ int main(int argc, char **argv)
         return 1;
     }
     talvex::render::RenderSink sink(folder, filter);
+    talvex::render::renderOverlay(sink);
 
     QTextStream out(stdout);
     for (const QString &path : sink.written())

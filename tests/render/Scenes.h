@@ -7,4 +7,7 @@ class RenderSink;
 // One function per window area; each renders the states of its windows into the sink. An area
 // adds its declaration here and its call in RenderMain.cpp.
 
+/// The recorder panel: preparing, recording (silent, speech, long transcript), transcribing, refining.
+void renderOverlay(RenderSink &sink);
+
 } // namespace talvex::render
