@@ -107,15 +107,23 @@ void RecorderWave::render(QSize size, qreal devicePixelRatio, double now)
     painter.drawLine(QPointF(0, mid), QPointF(w, mid));
     painter.fillPath(body, white(0.2));
 
-    // The rim is stroked on its own layer and cut to the body, so only its inner half shows.
+    // The rim is stroked on its own layer and cut to the body, so only its inner half shows. The
+    // cut goes through a whole picture of the body: composing with the path alone would leave the
+    // pixels outside it untouched.
+    prepare(m_body, size, devicePixelRatio);
     prepare(m_rim, size, devicePixelRatio);
+    {
+        QPainter shape(&m_body);
+        shape.setRenderHint(QPainter::Antialiasing);
+        shape.fillPath(body, Qt::black);
+    }
     {
         QPainter rim(&m_rim);
         rim.setRenderHint(QPainter::Antialiasing);
         rim.strokePath(WaveGeometry::rim(outline),
                        QPen(white(0.92), 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         rim.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-        rim.fillPath(body, Qt::black);
+        rim.drawImage(QPointF(0, 0), m_body);
     }
     painter.drawImage(QPointF(0, 0), m_rim);
 

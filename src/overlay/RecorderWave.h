@@ -57,6 +57,7 @@ class RecorderWave final : public QWidget {
     QTimer m_timer;
     QImage m_layer; ///< the whole picture before it is faded at both ends
     QImage m_rim;   ///< the rim, before it is cut to the body
+    QImage m_body;  ///< the body alone, opaque, to cut the rim with
 };
 
 } // namespace talvex
