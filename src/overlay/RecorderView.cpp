@@ -35,12 +35,17 @@ const QColor shadow(0, 0, 0, 70);
 } // namespace
 
 RecorderView::RecorderView(DictationController *controller, QWidget *parent, RecorderWave::Clock clock)
-    : QWidget(parent), m_transcript(new RecorderTranscript(this)), m_microphone(new QLabel(this)),
-      m_wave(new RecorderWave(this, std::move(clock))), m_stop(new RecorderStopButton(this)),
-      m_spinner(new RecorderSpinner(this))
+    : QWidget(parent)
 {
+    // Before any child exists: a child announces its name as it is made, and the interface a
+    // screen reader gets then is kept for its life.
     RecorderAccessibility::install();
     RecorderAccessibility::presentAsContainer(this);
+    m_transcript = new RecorderTranscript(this);
+    m_microphone = new QLabel(this);
+    m_wave = new RecorderWave(this, std::move(clock));
+    m_stop = new RecorderStopButton(this);
+    m_spinner = new RecorderSpinner(this);
     RecorderAccessibility::hide(m_wave);
     RecorderAccessibility::hide(m_spinner);
     setFocusPolicy(Qt::NoFocus);

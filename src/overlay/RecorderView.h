@@ -64,11 +64,11 @@ class RecorderView final : public QWidget {
     QPointer<DictationController> m_controller;
     Phase m_phase = Phase::idle;
     bool m_opaque = false;
-    RecorderTranscript *m_transcript;
-    QLabel *m_microphone;
-    RecorderWave *m_wave;
-    RecorderStopButton *m_stop;
-    RecorderSpinner *m_spinner;
+    RecorderTranscript *m_transcript = nullptr;
+    QLabel *m_microphone = nullptr;
+    RecorderWave *m_wave = nullptr;
+    RecorderStopButton *m_stop = nullptr;
+    RecorderSpinner *m_spinner = nullptr;
 };
 
 } // namespace talvex
