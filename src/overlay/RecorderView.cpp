@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QPainter>
 
 namespace talvex {
@@ -145,11 +146,23 @@ QPainterPath RecorderView::cardShape(const QRectF &bounds)
     return shape;
 }
 
-void RecorderView::paintEvent(QPaintEvent *)
+void RecorderView::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
     const QRectF card = QRectF(rect()).adjusted(inset, inset, -inset, -inset);
+    // The wave repaints its strip up to 60 times a second; that strip lies clear of the card's
+    // corners and edge, where the card is one flat colour.
+    const QRectF flat = card.adjusted(cornerRadius, 1.5, -cornerRadius, -1.5);
+    if (flat.contains(QRectF(event->rect()))) {
+        if (m_opaque) {
+            painter.fillRect(event->rect(), solidCard);
+        } else {
+            painter.fillRect(event->rect(), material);
+            painter.fillRect(event->rect(), veil);
+        }
+        return;
+    }
+    painter.setRenderHint(QPainter::Antialiasing);
     const QPainterPath shape = cardShape(rect());
     if (m_opaque) {
         painter.fillPath(shape, solidCard);

@@ -6,6 +6,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <cmath>
 
 namespace talvex {
 
@@ -48,8 +49,13 @@ void RecorderWave::setFrame(const WaveformFrame &frame)
 {
     m_frame = frame;
     m_smoothed = WaveGeometry::smooth(m_frame.peaks);
-    update();
+    m_shapeDrawn = false;
+    // While the timer runs on, its next tick shows the frame; repainting now as well would only add
+    // a picture a few milliseconds before that one.
+    const bool ticking = m_timer.isActive();
     updateTimer();
+    if (!ticking || !m_timer.isActive())
+        update();
 }
 
 QSize RecorderWave::sizeHint() const
@@ -89,51 +95,52 @@ void RecorderWave::hideEvent(QHideEvent *event)
     m_timer.stop();
 }
 
-void RecorderWave::render(QSize size, qreal devicePixelRatio, double now)
+void RecorderWave::renderBackdrop(QSize size, qreal devicePixelRatio)
 {
-    prepare(m_layer, size, devicePixelRatio);
-    if (size.isEmpty())
-        return;
     const double w = size.width();
     const double mid = size.height() / 2.0;
-    const WaveGeometry::Outline outline =
-        WaveGeometry::outline(m_smoothed, WaveGeometry::rightEdge(m_frame, now), QSizeF(size));
-    const QPainterPath body = WaveGeometry::body(outline);
-
-    QPainter painter(&m_layer);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setClipRect(QRectF(0, 0, w, size.height()));
-    painter.setPen(QPen(white(0.18), 0.5));
-    painter.drawLine(QPointF(0, mid), QPointF(w, mid));
-    painter.fillPath(body, white(0.2));
-
-    // The rim is stroked on its own layer and cut to the body, so only its inner half shows. The
-    // cut goes through a whole picture of the body: composing with the path alone would leave the
-    // pixels outside it untouched.
-    prepare(m_body, size, devicePixelRatio);
-    prepare(m_rim, size, devicePixelRatio);
+    prepare(m_backdrop, size, devicePixelRatio);
     {
-        QPainter shape(&m_body);
-        shape.setRenderHint(QPainter::Antialiasing);
-        shape.fillPath(body, Qt::black);
+        QPainter painter(&m_backdrop);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(white(0.18), 0.5));
+        painter.drawLine(QPointF(0, mid), QPointF(w, mid));
     }
-    {
-        QPainter rim(&m_rim);
-        rim.setRenderHint(QPainter::Antialiasing);
-        rim.strokePath(WaveGeometry::rim(outline),
-                       QPen(white(0.92), 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        rim.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-        rim.drawImage(QPointF(0, 0), m_body);
-    }
-    painter.drawImage(QPointF(0, 0), m_rim);
-
     // Faded to nothing at both ends, fully visible in the middle.
-    QLinearGradient fade(0, 0, w, 0);
-    fade.setColorAt(0.0, Qt::transparent);
-    fade.setColorAt(0.5, Qt::black);
-    fade.setColorAt(1.0, Qt::transparent);
+    prepare(m_fade, size, devicePixelRatio);
+    {
+        QPainter painter(&m_fade);
+        QLinearGradient fade(0, 0, w, 0);
+        fade.setColorAt(0.0, Qt::transparent);
+        fade.setColorAt(0.5, Qt::black);
+        fade.setColorAt(1.0, Qt::transparent);
+        painter.fillRect(QRectF(0, 0, w, size.height()), fade);
+    }
+    m_backdropSize = size;
+    m_backdropRatio = devicePixelRatio;
+}
+
+void RecorderWave::render(QSize size, qreal devicePixelRatio, double now)
+{
+    if (size.isEmpty()) {
+        prepare(m_layer, size, devicePixelRatio);
+        return;
+    }
+    if (m_backdropSize != size || m_backdropRatio != devicePixelRatio)
+        renderBackdrop(size, devicePixelRatio);
+    if (!m_shapeDrawn || !m_shapes.fits(size, devicePixelRatio)) {
+        m_shapes.update(m_frame, m_smoothed, size, devicePixelRatio);
+        m_shapeDrawn = true;
+    }
+
+    // Each tick: the centre line, the shape with column 0 where the scroll position puts it (to the
+    // nearest device pixel, so the shape is copied rather than resampled), then the fade.
+    m_layer = m_backdrop.copy();
+    m_layer.setDevicePixelRatio(devicePixelRatio);
+    QPainter painter(&m_layer);
+    m_shapes.draw(painter, WaveGeometry::columnX(0, WaveGeometry::rightEdge(m_frame, now), size.width()));
     painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-    painter.fillRect(QRectF(0, 0, w, size.height()), fade);
+    painter.drawImage(QPointF(0, 0), m_fade);
 }
 
 QImage RecorderWave::picture(QSize size, qreal devicePixelRatio, double now)

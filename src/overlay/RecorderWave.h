@@ -1,5 +1,6 @@
 #pragma once
 
+#include "WaveShapeCache.h"
 #include "speech/WaveformFrame.h"
 
 #include <QImage>
@@ -33,6 +34,8 @@ class RecorderWave final : public QWidget {
 
     /// Whether the redraw timer runs.
     bool isAnimating() const { return m_timer.isActive(); }
+    /// The drawn shape, for tests and measurements.
+    const WaveShapeCache &shapes() const { return m_shapes; }
 
     /// The picture at host time `now` in a `size` view (transparent where nothing is drawn).
     QImage picture(QSize size, qreal devicePixelRatio, double now);
@@ -50,14 +53,22 @@ class RecorderWave final : public QWidget {
     void updateTimer();
     /// Draws into m_layer at logical size `size`.
     void render(QSize size, qreal devicePixelRatio, double now);
+    /// Draws what does not move, the centre line and the fade, for a view of `size`.
+    void renderBackdrop(QSize size, qreal devicePixelRatio);
 
     Clock m_clock;
     WaveformFrame m_frame;
     std::vector<WaveformPeak> m_smoothed;
     QTimer m_timer;
-    QImage m_layer; ///< the whole picture before it is faded at both ends
-    QImage m_rim;   ///< the rim, before it is cut to the body
-    QImage m_body;  ///< the body alone, opaque, to cut the rim with
+    // Between two frames the picture only slides sideways, so the shape is drawn once per frame
+    // (the first time the frame is shown) and each tick places it.
+    WaveShapeCache m_shapes;
+    bool m_shapeDrawn = false; ///< m_shapes holds the current frame
+    QImage m_layer;            ///< the whole picture before it is faded at both ends
+    QImage m_backdrop;         ///< the centre line
+    QImage m_fade;             ///< opaque in the middle, clear at both ends
+    QSize m_backdropSize;
+    qreal m_backdropRatio = 0;
 };
 
 } // namespace talvex

@@ -105,16 +105,56 @@ QPainterPath body(const Outline &outline)
     return path;
 }
 
-QPainterPath rim(const Outline &outline)
+std::vector<QPointF> flatten(const std::vector<QPointF> &points, int steps)
 {
-    QPainterPath path;
-    if (outline.top.empty() || outline.bottom.empty())
-        return path;
-    path.moveTo(outline.top.front());
-    addSmoothCurve(path, outline.top);
-    path.moveTo(outline.bottom.front());
-    addSmoothCurve(path, outline.bottom);
-    return path;
+    std::vector<QPointF> polyline;
+    if (points.empty())
+        return polyline;
+    steps = std::max(steps, 1);
+    polyline.reserve(points.size() * std::size_t(steps) + 1);
+    polyline.push_back(points.front());
+    // The same pieces as addSmoothCurve: from each midpoint to the next, bent towards the point
+    // between them; the first starts at points[0], the last is straight to the final point.
+    QPointF start = points.front();
+    for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+        const QPointF control = points[i];
+        const QPointF end = (points[i] + points[i + 1]) / 2.0;
+        for (int step = 1; step <= steps; ++step) {
+            const double t = double(step) / steps;
+            polyline.push_back((1 - t) * (1 - t) * start + 2 * (1 - t) * t * control + t * t * end);
+        }
+        start = end;
+    }
+    polyline.push_back(points.back());
+    return polyline;
+}
+
+QPolygonF band(const std::vector<QPointF> &polyline, double width)
+{
+    QPolygonF band;
+    if (polyline.size() < 2)
+        return band;
+    band.reserve(qsizetype(2 * polyline.size()));
+    // Each vertex moved across the line by half the width: forwards on the left, back on the right.
+    auto across = [&](std::size_t i) {
+        const QPointF before = polyline[i == 0 ? 0 : i - 1];
+        const QPointF after = polyline[std::min(i + 1, polyline.size() - 1)];
+        const QPointF direction = after - before;
+        const double length = std::hypot(direction.x(), direction.y());
+        // The right-hand normal in screen coordinates (y grows downwards).
+        return length > 0 ? QPointF(-direction.y(), direction.x()) * (width / 2 / length) : QPointF();
+    };
+    for (std::size_t i = 0; i < polyline.size(); ++i)
+        band << polyline[i] - across(i);
+    for (std::size_t i = polyline.size(); i-- > 0;)
+        band << polyline[i] + across(i);
+    return band;
+}
+
+std::array<QPolygonF, 2> rim(const Outline &outline)
+{
+    constexpr int steps = 3;
+    return {band(flatten(outline.top, steps), rimWidth), band(flatten(outline.bottom, steps), rimWidth)};
 }
 
 } // namespace talvex::WaveGeometry

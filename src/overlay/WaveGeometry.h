@@ -4,7 +4,9 @@
 
 #include <QPainterPath>
 #include <QPointF>
+#include <QPolygonF>
 #include <QSizeF>
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -56,7 +58,20 @@ void addSmoothCurve(QPainterPath &path, const std::vector<QPointF> &points);
 
 /// The filled body: top curve, straight down to the rightmost bottom point, bottom curve, closed.
 QPainterPath body(const Outline &outline);
-/// The rim: the same two curves as separate open subpaths.
-QPainterPath rim(const Outline &outline);
+/// Width of the line along the body's outline; half of it lies inside the body.
+inline constexpr double rimWidth = 1.8;
+
+/// The smooth curve through `points` (as addSmoothCurve draws it) as a polyline: `steps` straight
+/// pieces for each quadratic piece.
+std::vector<QPointF> flatten(const std::vector<QPointF> &points, int steps);
+
+/// The band `width` wide centred on `polyline`: a thick line without caps or joins.
+QPolygonF band(const std::vector<QPointF> &polyline, double width);
+
+/// The rim: a `rimWidth` line along the top and one along the bottom curve, of which only the half
+/// inside the body shows once they are cut to the body. Built as bands rather than stroked, because
+/// Qt's stroker costs several times the rest of a frame's drawing; and kept apart, because Qt fills
+/// the two faster one by one than as one shape.
+std::array<QPolygonF, 2> rim(const Outline &outline);
 
 } // namespace talvex::WaveGeometry

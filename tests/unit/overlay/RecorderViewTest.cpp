@@ -5,6 +5,7 @@
 #include "overlay/RecorderSpinner.h"
 #include "overlay/RecorderStopButton.h"
 #include "overlay/RecorderTranscript.h"
+#include "overlay/WaveGeometry.h"
 
 #include <QAccessible>
 #include <QLabel>
@@ -217,6 +218,120 @@ TEST(RecorderViewTest, WaveDrawsTheLevelsAndAFlatLineForSilence)
     const QImage sharp = wave.picture(size, 2.0, now);
     EXPECT_EQ(sharp.size(), size * 2);
     EXPECT_NEAR(inkedRows(sharp, 2 * middle).first / 2.0, top, 1.0);
+
+    wave.setFrame(WaveformFrame::silence());
+    EXPECT_EQ(inkedRows(wave.picture(size, 1.0, now), middle), std::make_pair(29, 30))
+        << "a new frame, a new shape";
+}
+
+TEST(RecorderViewTest, WaveSlidesWithTheClockBetweenFrames)
+{
+    // One loud column (60) in silence; its peak is where x(60) puts it for the moment drawn.
+    WaveformFrame frame = WaveformFrame::silence();
+    frame.peaks[60] = WaveformPeak{-0.8f, 0.8f};
+    frame.newestTime = 100.0;
+    RecorderWave wave(nullptr, [] { return 0.0; });
+    wave.setFrame(frame);
+    const QSize size(220, 60);
+    // The centre of the columns where the ink is tallest.
+    auto tallestAt = [](const QImage &picture) {
+        int height = 0;
+        std::vector<int> tallest;
+        for (int x = 0; x < picture.width(); ++x) {
+            const auto [top, bottom] = inkedRows(picture, x);
+            if (top < 0 || bottom - top < height)
+                continue;
+            if (bottom - top > height)
+                tallest.clear();
+            height = bottom - top;
+            tallest.push_back(x);
+        }
+        return tallest.empty() ? -1.0 : (tallest.front() + tallest.back() + 1) / 2.0;
+    };
+    for (const double rightEdge : {110.0, 111.5, 113.0}) {
+        const double now = 100.0 + 0.125 + (rightEdge - 115.0) * 0.014;
+        ASSERT_NEAR(WaveGeometry::rightEdge(frame, now), rightEdge, 1e-9);
+        EXPECT_NEAR(tallestAt(wave.picture(size, 1.0, now)), WaveGeometry::columnX(60, rightEdge, 220), 1.0)
+            << rightEdge;
+    }
+}
+
+TEST(RecorderViewTest, FramesThatContinueDrawOnlyTheirNewEndAndLookTheSameAsDrawnWhole)
+{
+    // A long run of speech-like columns, handed out three at a time as the tap does.
+    std::vector<WaveformPeak> run;
+    for (int i = 0; i < 600; ++i) {
+        const float level =
+            float(0.02 + 0.3 * std::pow(std::abs(std::sin(i * 0.29)), 3) * (1 + std::sin(i * 0.07)));
+        run.push_back(WaveformPeak{-level * 0.8f, level});
+    }
+    auto frameAt = [&](int newest, double columnDuration = 0.014) {
+        WaveformFrame frame;
+        frame.peaks.assign(run.begin() + newest - 115, run.begin() + newest + 1);
+        frame.columnDuration = columnDuration;
+        frame.newestTime = 50.0 + newest * columnDuration;
+        return frame;
+    };
+    // 95 wide: one device pixel per column, so the strip and a fresh picture round alike.
+    const QSize size(95, 60);
+    auto differs = [&](const QImage &a, const QImage &b) {
+        int worst = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                worst = std::max(worst, std::abs(qAlpha(a.pixel(x, y)) - qAlpha(b.pixel(x, y))));
+        return worst;
+    };
+    struct Step {
+        int newest;
+        double ratio;
+        int drawn; // columns the shape drew: 116 for the whole frame
+        const char *why;
+    } steps[] = {
+        {115, 1, 116, "the first frame is drawn whole"},
+        {118, 1, 8, "three new columns and the five they reshape"},
+        {121, 1, 8, "again"},
+        {127, 1, 11, "two frames' worth at once"},
+        {127, 2, 116, "a new pixel ratio draws the whole"},
+        {130, 2, 8, "and continues from there"},
+        {300, 2, 116, "a gap draws the whole"},
+    };
+    RecorderWave wave(nullptr, [] { return 0.0; });
+    for (const Step &step : steps) {
+        const WaveformFrame frame = frameAt(step.newest);
+        const double now = *frame.newestTime + 0.05;
+        wave.setFrame(frame);
+        const QImage drawn = wave.picture(size, step.ratio, now);
+        EXPECT_EQ(wave.shapes().lastDrawnColumns(), step.drawn) << step.why;
+        RecorderWave fresh(nullptr, [] { return 0.0; });
+        fresh.setFrame(frame);
+        EXPECT_LE(differs(drawn, fresh.picture(size, step.ratio, now)), 2) << step.why;
+    }
+
+    // The strip is several views wide; a long dictation starts it over now and then, seamlessly.
+    int whole = 0;
+    for (int newest = 303; newest < 600; newest += 3) {
+        const WaveformFrame frame = frameAt(newest);
+        const double now = *frame.newestTime + 0.05;
+        wave.setFrame(frame);
+        const QImage drawn = wave.picture(size, 2, now);
+        whole += wave.shapes().lastDrawnColumns() == 116;
+        if (newest % 60 == 0 || wave.shapes().lastDrawnColumns() == 116) {
+            RecorderWave fresh(nullptr, [] { return 0.0; });
+            fresh.setFrame(frame);
+            ASSERT_LE(differs(drawn, fresh.picture(size, 2, now)), 2) << newest;
+        }
+    }
+    EXPECT_GE(whole, 1);
+    EXPECT_LE(whole, 3);
+
+    // Columns that do not match what came before are not taken for a continuation.
+    WaveformFrame changed = frameAt(250);
+    wave.setFrame(frameAt(247));
+    wave.picture(size, 1, 0);
+    changed.peaks[10].high += 0.1f;
+    wave.setFrame(changed);
+    wave.picture(size, 1, 0);
+    EXPECT_EQ(wave.shapes().lastDrawnColumns(), 116);
 }
 
 TEST(RecorderViewTest, WaveAnimatesOnlyOnScreenWhileThePictureSlides)

@@ -233,11 +233,54 @@ TEST(WaveGeometryTest, SmoothCurveRunsThroughTheMidpointsAndEndsOnTheLastPoint)
     const std::vector<QPointF> around{{0, 5},    {5, 4.5}, {15, 4.5}, {20, 5}, {20, 6},
                                       {15, 6.5}, {5, 6.5}, {0, 6},    {0, 5}};
     EXPECT_EQ(segmentEnds(body), around) << "top, down the right side, bottom, closed";
-    const QPainterPath rim = wave::rim(outline);
-    int subpaths = 0;
-    for (int i = 0; i < rim.elementCount(); ++i)
-        subpaths += rim.elementAt(i).isMoveTo();
-    EXPECT_EQ(subpaths, 2) << "the rim's two curves are separate and open";
-    EXPECT_EQ(segmentEnds(rim).back(), QPointF(0, 6));
     EXPECT_TRUE(wave::body({}).isEmpty());
+}
+
+TEST(WaveGeometryTest, FlattenedCurveFollowsTheSmoothCurve)
+{
+    const std::vector<QPointF> points{{0, 0}, {10, 20}, {30, 0}, {40, 10}};
+    QPainterPath path(points.front());
+    wave::addSmoothCurve(path, points);
+    const std::vector<QPointF> ends = segmentEnds(path);
+    for (const int steps : {1, 2, 5}) {
+        const std::vector<QPointF> polyline = wave::flatten(points, steps);
+        // Each piece's end is a vertex, `steps` vertices apart, and the final point ends it.
+        ASSERT_EQ(polyline.size(), (ends.size() - 2) * std::size_t(steps) + 2) << steps;
+        for (std::size_t piece = 0; piece + 1 < ends.size(); ++piece)
+            EXPECT_EQ(polyline[piece * std::size_t(steps)], ends[piece]) << steps << " " << piece;
+        EXPECT_EQ(polyline.back(), points.back());
+    }
+    EXPECT_EQ(wave::flatten(points, 2)[3], QPointF(11.25, 15)) << "halfway along the second piece";
+    EXPECT_TRUE(wave::flatten({}, 3).empty());
+}
+
+TEST(WaveGeometryTest, RimIsALineAlongBothCurves)
+{
+    struct Case {
+        std::vector<QPointF> polyline;
+        std::vector<QPointF> expected;
+        const char *why;
+    } cases[] = {
+        {{{0, 5}, {10, 5}}, {{0, 4.1}, {10, 4.1}, {10, 5.9}, {0, 5.9}}, "level: 0.9 above and below"},
+        {{{0, 0}, {0, 10}}, {{0.9, 0}, {0.9, 10}, {-0.9, 10}, {-0.9, 0}}, "upright: 0.9 to each side"},
+        {{{0, 0}, {3, 4}, {6, 8}},
+         {{0.72, -0.54}, {3.72, 3.46}, {6.72, 7.46}, {5.28, 8.54}, {2.28, 4.54}, {-0.72, 0.54}},
+         "a slope: across it, not straight up and down"},
+    };
+    for (const Case &c : cases) {
+        const QPolygonF band = wave::band(c.polyline, 1.8);
+        ASSERT_EQ(band.size(), qsizetype(c.expected.size())) << c.why;
+        for (qsizetype i = 0; i < band.size(); ++i) {
+            EXPECT_NEAR(band[i].x(), c.expected[std::size_t(i)].x(), 1e-9) << c.why << " " << i;
+            EXPECT_NEAR(band[i].y(), c.expected[std::size_t(i)].y(), 1e-9) << c.why << " " << i;
+        }
+    }
+    EXPECT_TRUE(wave::band({{1, 1}}, 1.8).isEmpty());
+
+    // A flat body from 5 to 8: lines along its top and its bottom, nothing between them.
+    const wave::Outline outline{{{0, 5}, {10, 5}, {20, 5}}, {{20, 8}, {10, 8}, {0, 8}}};
+    const auto [top, bottom] = wave::rim(outline);
+    EXPECT_EQ(top.boundingRect(), QRectF(0, 4.1, 20, 1.8));
+    EXPECT_EQ(bottom.boundingRect(), QRectF(0, 7.1, 20, 1.8));
+    EXPECT_TRUE(wave::rim({})[0].isEmpty());
 }
