@@ -5,8 +5,6 @@
 
 #include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPath>
-#include <cmath>
 
 namespace talvex {
 

@@ -30,7 +30,6 @@ class RecorderWave final : public QWidget {
     /// Shows `frame`; its columns are smoothed once here, not on every redraw.
     void setFrame(const WaveformFrame &frame);
     const WaveformFrame &frame() const { return m_frame; }
-    const std::vector<WaveformPeak> &smoothed() const { return m_smoothed; }
 
     /// Whether the redraw timer runs.
     bool isAnimating() const { return m_timer.isActive(); }
