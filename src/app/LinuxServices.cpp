@@ -12,9 +12,11 @@
 #include "WidgetPrompts.h"
 #include "X11EventConnection.h"
 #include "X11HotKeyService.h"
+#include "X11KeyTranslator.h"
 #include "X11KeyboardPoster.h"
 #include "X11ModifierWatcher.h"
 #include "X11Workspace.h"
+#include "XdgInstalledApplications.h"
 #include "XdgLoginItems.h"
 #include "platform/SteadyClock.h"
 #include "platform/Version.h"
@@ -42,6 +44,8 @@ std::unique_ptr<LinuxServices> LinuxServices::open(QString *problem)
     services->m_accessibility = std::make_unique<atspi::AtspiAccessibility>();
     services->m_keyboard = std::make_unique<x11::X11KeyboardPoster>();
     services->m_clipboard = std::make_unique<x11::QtClipboard>();
+    services->m_keys = std::make_unique<x11::X11KeyTranslator>(events);
+    services->m_applications = std::make_unique<xdg::XdgInstalledApplications>();
     // After a relaunch in place: the clipboard the previous image owned.
     update::ClipboardCarry::takeBack();
     services->m_languageModel = std::make_unique<ChatCompletionsModel>();
@@ -70,14 +74,14 @@ LinuxServices::~LinuxServices()
         m_events->sync();
 }
 
-LoginItems &LinuxServices::loginItems() const
+TalvexDelegate::ShellServices LinuxServices::shellServices() const
 {
-    return *m_loginItems;
-}
-
-Updater *LinuxServices::updater() const
-{
-    return m_updater.get();
+    TalvexDelegate::ShellServices shell;
+    shell.loginItems = m_loginItems.get();
+    shell.updater = m_updater.get();
+    shell.keys = m_keys.get();
+    shell.applications = m_applications.get();
+    return shell;
 }
 
 const SessionPlan &LinuxServices::sessionPlan() const

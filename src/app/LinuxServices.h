@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TalvexDelegate.h"
 #include "core/ControllerServices.h"
 
 #include <QString>
@@ -19,6 +20,7 @@ class X11HotKeyService;
 class X11ModifierWatcher;
 class X11Workspace;
 class X11KeyboardPoster;
+class X11KeyTranslator;
 class QtClipboard;
 } // namespace x11
 namespace atspi {
@@ -26,7 +28,8 @@ class AtspiAccessibility;
 }
 namespace xdg {
 class XdgLoginItems;
-}
+class XdgInstalledApplications;
+} // namespace xdg
 namespace update {
 class LinuxUpdater;
 }
@@ -54,9 +57,9 @@ class LinuxServices final {
     /// The language model, whose availability changes in the background.
     ChatCompletionsModel &languageModel() const { return *m_languageModel; }
 
-    /// The autostart entry, and the updater (none for a development build).
-    LoginItems &loginItems() const;
-    Updater *updater() const;
+    /// What the shell's windows work through: the autostart entry, the updater (none for a
+    /// development build), the shortcut's key translation and the installed applications.
+    TalvexDelegate::ShellServices shellServices() const;
     /// Which way this session reaches the desktop and what does not work there.
     const SessionPlan &sessionPlan() const;
 
@@ -71,6 +74,8 @@ class LinuxServices final {
     std::unique_ptr<atspi::AtspiAccessibility> m_accessibility;
     std::unique_ptr<x11::X11KeyboardPoster> m_keyboard;
     std::unique_ptr<x11::QtClipboard> m_clipboard;
+    std::unique_ptr<x11::X11KeyTranslator> m_keys;
+    std::unique_ptr<xdg::XdgInstalledApplications> m_applications;
     std::unique_ptr<ChatCompletionsModel> m_languageModel;
     std::unique_ptr<UserPrompts> m_prompts;
     std::unique_ptr<xdg::XdgLoginItems> m_loginItems;

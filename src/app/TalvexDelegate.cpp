@@ -24,11 +24,11 @@ std::unique_ptr<QSettings> userDefaults(const TalvexDelegate::Launch &launch)
 
 } // namespace
 
-TalvexDelegate::TalvexDelegate(ControllerServices services, LoginItems &loginItems, Updater *updater,
-                               Launch launch, QObject *parent)
+TalvexDelegate::TalvexDelegate(ControllerServices services, ShellServices shell, Launch launch,
+                               QObject *parent)
     : QObject(parent), m_launch(launch),
-      m_launchAtLogin(std::make_unique<LaunchAtLogin>(loginItems, userDefaults(launch))),
-      m_updates(std::make_unique<TalvexUpdates>(updater))
+      m_launchAtLogin(std::make_unique<LaunchAtLogin>(*shell.loginItems, userDefaults(launch))),
+      m_updates(std::make_unique<TalvexUpdates>(shell.updater)), m_recorder(std::make_unique<RecorderPanel>())
 {
     Clipboard &clipboard = *services.delivery.clipboard;
     m_controller = std::make_unique<DictationController>(std::move(services));
@@ -57,6 +57,16 @@ TalvexDelegate::TalvexDelegate(ControllerServices services, LoginItems &loginIte
     m_menu->setUpdateChecks(std::move(checks));
     connect(m_updates.get(), &TalvexUpdates::canCheckChanged, m_menu.get(), &MenuCommands::updatesChanged);
 
+    SettingsServices windows;
+    windows.keys = shell.keys;
+    windows.applications = shell.applications;
+    windows.launchAtLogin = m_launchAtLogin.get();
+    windows.updates = m_updates.get();
+    windows.openOnboarding = [this] { openOnboarding(); };
+    windows.openAbout = [this] { openAbout(); };
+    m_settings = std::make_unique<SettingsWindow>(*m_controller, std::move(windows));
+    m_about = std::make_unique<AboutWindow>();
+
     if (qGuiApp)
         connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
             if (state == Qt::ApplicationActive)
@@ -70,7 +80,7 @@ void TalvexDelegate::applicationDidFinishLaunching()
 {
     m_launchAtLogin->configureDefault();
     m_controller->activate();
-    // The recorder panel connects to the controller here, once it exists.
+    m_recorder->connect(*m_controller);
     m_updates->start(m_controller.get());
 
     if (m_launch.onboarding || !setupCompleted())
@@ -129,15 +139,15 @@ void TalvexDelegate::showOnboarding()
 
 void TalvexDelegate::showAbout()
 {
-    // AboutWindow::show() plugs in here.
     qCInfo(lcApp, "Opening the about window");
+    m_about->show();
     emit windowShown(Window::about);
 }
 
 void TalvexDelegate::showSettings()
 {
-    // The settings window (TalvexSettings) plugs in here: activate the application, then show it.
     qCInfo(lcApp, "Opening the settings window");
+    m_settings->show();
     emit windowShown(Window::settings);
 }
 

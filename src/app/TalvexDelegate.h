@@ -1,9 +1,12 @@
 #pragma once
 
+#include "AboutWindow.h"
 #include "LaunchAtLogin.h"
+#include "SettingsWindow.h"
 #include "TalvexUpdates.h"
 #include "core/ControllerServices.h"
 #include "core/DictationController.h"
+#include "overlay/RecorderPanel.h"
 #include "shell/MenuCommands.h"
 
 #include <QObject>
@@ -14,17 +17,30 @@ class QSettings;
 
 namespace talvex {
 
+class InstalledApplications;
+class KeyTranslator;
+
 /// The application shell's long-lived objects, its launch sequence and the operations the menu,
 /// the windows and the control interface call. It owns the one dictation controller for the life
 /// of the process. Main thread only.
 class TalvexDelegate final : public QObject {
     Q_OBJECT
   public:
+    /// What the shell's windows work through besides the controller; all outlive the delegate.
+    struct ShellServices {
+        LoginItems *loginItems = nullptr;
+        Updater *updater = nullptr; ///< null: a build without updates
+        /// The key translation of the global shortcut, for the shortcut recorder.
+        const KeyTranslator *keys = nullptr;
+        /// What "Choose App…" offers.
+        InstalledApplications *applications = nullptr;
+    };
+
     /// How this launch was asked for.
     struct Launch {
         bool onboarding = false;     ///< "--onboarding": open onboarding whatever the stored default
         bool settings = false;       ///< "talvex settings": open the settings window once launched
-        bool waylandSession = false; ///< running on Xwayland: the X grab only sees X windows' keys
+        bool waylandSession = false; ///< a Wayland session the global shortcut cannot reach
         /// Where "didCompleteTalvexSetup" is read; null means the application's own settings.
         QSettings *defaults = nullptr;
     };
@@ -34,8 +50,7 @@ class TalvexDelegate final : public QObject {
     Q_ENUM(Window)
 
     /// Builds the controller (it loads the library; nothing is registered yet) and the menu.
-    /// `loginItems` and `updater` (null: none) outlive the delegate.
-    TalvexDelegate(ControllerServices services, LoginItems &loginItems, Updater *updater, Launch launch,
+    TalvexDelegate(ControllerServices services, ShellServices shell, Launch launch,
                    QObject *parent = nullptr);
     ~TalvexDelegate() override;
 
@@ -62,7 +77,7 @@ class TalvexDelegate final : public QObject {
     TalvexUpdates &updates() { return *m_updates; }
 
   signals:
-    /// A window was opened (for now: asked for; the windows plug in at the show* functions).
+    /// A window was shown (onboarding: asked for, until its window plugs in at showOnboarding).
     void windowShown(talvex::TalvexDelegate::Window window);
 
   private:
@@ -77,9 +92,10 @@ class TalvexDelegate final : public QObject {
     std::unique_ptr<DictationController> m_controller;
     std::unique_ptr<LaunchAtLogin> m_launchAtLogin;
     std::unique_ptr<TalvexUpdates> m_updates;
-    // The recorder panel (RecorderPanel, 386 x 141) and the onboarding and about window controllers
-    // (SetupWindow, AboutWindow) are members here.
     std::unique_ptr<MenuCommands> m_menu;
+    std::unique_ptr<RecorderPanel> m_recorder;
+    std::unique_ptr<SettingsWindow> m_settings;
+    std::unique_ptr<AboutWindow> m_about;
 };
 
 } // namespace talvex

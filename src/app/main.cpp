@@ -169,9 +169,8 @@ int runApplication(int argc, char **argv, const talvex::CommandLine &line)
         talvex::TalvexDelegate::Launch launch;
         launch.onboarding = line.onboarding;
         launch.settings = line.settings;
-        launch.waylandSession = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-        talvex::TalvexDelegate delegate(services->controllerServices(), services->loginItems(),
-                                        services->updater(), launch);
+        launch.waylandSession = services->sessionPlan().bindToggleInDesktopSettings;
+        talvex::TalvexDelegate delegate(services->controllerServices(), services->shellServices(), launch);
         // A language model that comes or goes changes the readiness text at once.
         QObject::connect(&services->languageModel(), &talvex::ChatCompletionsModel::availabilityChanged,
                          &delegate.controller(), &talvex::DictationController::refreshPermissions);

@@ -2,6 +2,7 @@
 
 #include "SettingsIcons.h"
 #include "SettingsLayout.h"
+#include "TalvexUpdates.h"
 #include "platform/Version.h"
 
 #include <QClipboard>
@@ -118,12 +119,15 @@ QWidget *TalvexAbout::header()
     name->setFont(scaled(font(), 1.6, true));
     QLabel *version = centred(SettingsLayout::secondaryText(versionLine(), block));
     QLabel *tag = centred(SettingsLayout::bodyText(tagline(), block));
+    // Dictation never leaves the computer; say what does.
+    QLabel *network = centred(SettingsLayout::secondaryText(TalvexUpdates::networkNoticeText(), block));
     layout->addWidget(icon, 0, Qt::AlignHCenter);
     layout->addSpacing(4);
     layout->addWidget(name);
     layout->addWidget(version);
     layout->addSpacing(4);
     layout->addWidget(tag);
+    layout->addWidget(network);
     return block;
 }
 

@@ -8,5 +8,7 @@ class RenderSink;
 // adds its declaration here and its call in RenderMain.cpp.
 
 void renderSettings(RenderSink &sink);
+/// The recorder panel: preparing, recording (silent, speech, long transcript), transcribing, refining.
+void renderOverlay(RenderSink &sink);
 
 } // namespace talvex::render

@@ -30,7 +30,9 @@ class TalvexDelegateTest : public ::testing::Test {
                                              &harness.clipboard, &harness.clock};
         services.prompts = &harness.prompts;
         services.libraryPath = harness.libraryPath();
-        return std::make_unique<TalvexDelegate>(services, loginItems, nullptr, launch);
+        TalvexDelegate::ShellServices shell;
+        shell.loginItems = &loginItems;
+        return std::make_unique<TalvexDelegate>(services, shell, launch);
     }
 
     /// The windows opened once the event loop has run.
