@@ -24,6 +24,10 @@ struct TextRange {
     friend bool operator==(const TextRange &, const TextRange &) = default;
 };
 
+/// What a quick focus question asks of an element: that a field still has keyboard focus, or that a
+/// window is still the active one.
+enum class FocusHold { field, window };
+
 /// Reads other programs' focused fields through the desktop's accessibility service. Every read is
 /// synchronous, bounded in time, and answers "absent" rather than failing.
 class Accessibility {
@@ -57,9 +61,17 @@ public:
     /// True when the element is a password field, whose text must never be typed or pasted into.
     virtual bool isSecureTextField(const AccessibleElement &element) = 0;
 
+    /// True when the element is a terminal emulator's screen, which pastes with its own keys.
+    virtual bool isTerminal(const AccessibleElement &element) = 0;
+
     /// The element's current selection (caret = length 0) in code points; absent when the element
     /// has no text or cannot be asked.
     virtual std::optional<TextRange> selectedRange(const AccessibleElement &element) = 0;
+
+    /// One quick question asked while paste keys are held: does `element` still hold focus (a field)
+    /// or still be the active window (a window)? The program gets at most `boundMs` to answer;
+    /// absent when it did not, so a slow program never keeps a key down for long.
+    virtual std::optional<bool> stillHolds(const AccessibleElement &element, FocusHold what, int boundMs) = 0;
 };
 
 } // namespace talvex

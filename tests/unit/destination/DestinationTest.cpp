@@ -562,6 +562,124 @@ TEST_F(DestinationTest, TerminalsGetControlShiftV)
               (QStringList{"control down", "shift down", "v down", "v up", "shift up", "control up"}));
 }
 
+TEST_F(DestinationTest, WhileKeysAreHeldOnlyBoundedQuickQuestionsAreAsked)
+{
+    // The slow searches for the focused window and field happen before Ctrl goes down; while it
+    // is down the target only answers two bounded questions about what was found.
+    int lookupsAtPress = -1;
+    int lookupsAtRelease = -1;
+    const auto application = keyboard.onPost;
+    keyboard.onPost = [&](const KeyboardKey &key, bool down) {
+        application(key, down);
+        if (key == Keys::control)
+            (down ? lookupsAtPress : lookupsAtRelease) = accessibility.lookups;
+    };
+    Destination destination = capture();
+    EXPECT_EQ(deliver(destination, QStringLiteral("hello")), Delivery::inserted);
+    EXPECT_EQ(lookupsAtRelease, lookupsAtPress);
+    ASSERT_EQ(accessibility.quickBounds.size(), 2u) << "the window, then the field";
+    for (const int bound : accessibility.quickBounds)
+        EXPECT_TRUE(bound >= 1 && bound <= 15) << bound;
+}
+
+TEST_F(DestinationTest, QuickQuestionWithoutTheRightAnswerReleasesCtrlAndKeepsTheText)
+{
+    // Unanswered (a program too slow to reply while Ctrl is down), or answered "no longer".
+    for (const auto &[element, answer] : {std::pair{window, std::optional<bool>()}, std::pair{field, std::optional<bool>()},
+                                          std::pair{window, std::optional(false)}, std::pair{field, std::optional(false)}}) {
+        accessibility.quickAnswers.clear();
+        accessibility.quickAnswers[{element.busName, element.objectPath}] = answer;
+        keyboard.posts.clear();
+        result.reset();
+        Destination destination = capture();
+        EXPECT_EQ(deliver(destination, QStringLiteral("text")), Delivery::copiedBecauseFocusChanged)
+            << element.objectPath.toStdString() << " answered " << answer.value_or(-1);
+        EXPECT_EQ(keyboard.posts, (QStringList{"control down", "control up"}));
+        EXPECT_EQ(clipboard.text(), QStringLiteral("text"));
+    }
+    EXPECT_TRUE(pasted.isEmpty());
+}
+
+TEST_F(DestinationTest, TerminalScreenGetsControlShiftVWhateverItsWindowClass)
+{
+    terminal = true;
+    workspace.frontmost->windowClass = QStringLiteral("Brand-new-term");
+    workspace.frontmost->windowInstance = QStringLiteral("brand-new-term");
+    accessibility.element(field).terminal = true;
+    Destination destination = capture();
+    EXPECT_EQ(deliver(destination, QStringLiteral("ls")), Delivery::inserted);
+    EXPECT_EQ(keyboard.posts,
+              (QStringList{"control down", "shift down", "v down", "v up", "shift up", "control up"}));
+}
+
+// xterm and urxvt paste the primary selection with Shift+Insert: the text goes on both selections,
+// and both come back when the paste is confirmed.
+class PrimaryTerminalTest : public DestinationTest {
+protected:
+    void SetUp() override
+    {
+        DestinationTest::SetUp();
+        workspace.frontmost->windowClass = QStringLiteral("XTerm");
+        workspace.frontmost->windowInstance = QStringLiteral("xterm");
+        clipboard.primary.contents = previousPrimary;
+        keyboard.onPost = [this](const KeyboardKey &key, bool down) {
+            const bool chord = keyboard.isDown(Keys::shift) && !keyboard.isDown(Keys::control);
+            if (!down || key != Keys::insert || !chord)
+                return;
+            pasted << clipboard.text(ClipboardSelection::primary);
+            auto &range = accessibility.element(field).range;
+            if (range)
+                range = TextRange{range->location + Destination::caretLength(pasted.back()), 0};
+        };
+    }
+
+    const ClipboardSnapshot previousPrimary = {{{QStringLiteral("text/plain"), QByteArray("selected earlier")}}};
+};
+
+TEST_F(PrimaryTerminalTest, PastesThePrimarySelectionAndRestoresBoth)
+{
+    Destination destination = capture();
+    EXPECT_EQ(deliver(destination, QStringLiteral("echo hi")), Delivery::inserted);
+    EXPECT_EQ(pasted, QStringList{"echo hi"});
+    EXPECT_EQ(keyboard.posts, (QStringList{"shift down", "insert down", "insert up", "shift up"}));
+    EXPECT_EQ(clipboard.contents, (ClipboardSnapshot{previousClipboard[0], previousClipboard[2]}));
+    EXPECT_EQ(clipboard.primary.contents, previousPrimary);
+}
+
+TEST_F(PrimaryTerminalTest, UnconfirmedPasteLeavesTheTextOnBoth)
+{
+    accessibility.focused.clear(); // like xterm itself: nothing to read a caret from
+    accessibility.windows.clear();
+    Destination destination = capture();
+    EXPECT_EQ(deliver(destination, QStringLiteral("echo hi")), Delivery::pasteRequested);
+    EXPECT_EQ(pasted, QStringList{"echo hi"});
+    EXPECT_EQ(clipboard.text(), QStringLiteral("echo hi"));
+    EXPECT_EQ(clipboard.text(ClipboardSelection::primary), QStringLiteral("echo hi"));
+}
+
+TEST_F(PrimaryTerminalTest, SelectionMadeDuringTheFirstWaitStopsThePaste)
+{
+    // The user selects text elsewhere: Shift+Insert would now paste that.
+    Destination destination = capture();
+    auto task = start(destination, QStringLiteral("echo hi"));
+    const ClipboardSnapshot selected = {{{QStringLiteral("text/plain"), QByteArray("their selection")}}};
+    clipboard.externalWrite(selected, ClipboardSelection::primary);
+    clock.advance(1.0);
+    EXPECT_EQ(result, Delivery::copied);
+    EXPECT_TRUE(keyboard.posts.isEmpty());
+    EXPECT_EQ(clipboard.primary.contents, selected);
+    EXPECT_EQ(clipboard.text(), QStringLiteral("echo hi"));
+}
+
+TEST_F(PrimaryTerminalTest, WithoutAPrimarySelectionOnlyTheClipboardIsUsed)
+{
+    clipboard.primarySupported = false;
+    Destination destination = capture();
+    deliver(destination, QStringLiteral("echo hi"));
+    EXPECT_EQ(clipboard.primary.contents, previousPrimary) << "untouched";
+    EXPECT_EQ(clipboard.primary.restores, 0);
+}
+
 TEST_F(DestinationTest, RequestAccessibilityAsksForWhatIsMissing)
 {
     accessibility.trusted = false;

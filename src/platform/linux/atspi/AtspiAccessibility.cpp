@@ -11,6 +11,7 @@
 #include <QDBusVariant>
 #include <QUuid>
 
+#include <algorithm>
 #include <deque>
 
 namespace talvex::atspi {
@@ -46,13 +47,18 @@ std::vector<AccessibleElement> elementsIn(const QDBusMessage &reply)
 // AT-SPI state bits and roles (atspi-constants.h).
 constexpr int stateActive = 1;
 constexpr int stateDefunct = 6;
+constexpr int stateFocusable = 11;
 constexpr int stateFocused = 12;
 constexpr int stateShowing = 25;
+constexpr int stateVisible = 30;
 constexpr int stateManagesDescendants = 31;
 constexpr unsigned rolePasswordText = 40;
+constexpr unsigned roleTerminal = 60;
 
 // A deep search must not stall the main thread on a huge tree (a spreadsheet, a long list).
 constexpr int maximumVisitedElements = 3000;
+// Focused widgets nest only a few levels deep inside one another.
+constexpr int maximumFocusNesting = 16;
 
 bool has(std::uint64_t states, int bit) { return (states >> bit) & 1u; }
 
@@ -140,14 +146,15 @@ bool AtspiAccessibility::requestTrust()
 }
 
 std::optional<QDBusMessage> AtspiAccessibility::call(const AccessibleElement &element, const QString &interface,
-                                                     const QString &method, const QList<QVariant> &arguments)
+                                                     const QString &method, const QList<QVariant> &arguments,
+                                                     std::optional<int> timeoutMs)
 {
     auto connection = bus();
     if (!connection || element.busName.isEmpty() || element.objectPath.isEmpty())
         return std::nullopt;
     QDBusMessage message = QDBusMessage::createMethodCall(element.busName, element.objectPath, interface, method);
     message.setArguments(arguments);
-    QDBusMessage reply = connection->call(message, QDBus::Block, m_timeout);
+    QDBusMessage reply = connection->call(message, QDBus::Block, timeoutMs.value_or(m_timeout));
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return std::nullopt;
     return reply;
@@ -168,9 +175,9 @@ std::vector<AccessibleElement> AtspiAccessibility::children(const AccessibleElem
     return reply ? elementsIn(*reply) : std::vector<AccessibleElement>{};
 }
 
-std::optional<std::uint64_t> AtspiAccessibility::states(const AccessibleElement &element)
+std::optional<std::uint64_t> AtspiAccessibility::states(const AccessibleElement &element, std::optional<int> timeoutMs)
 {
-    const auto reply = call(element, accessibleInterface, QStringLiteral("GetState"));
+    const auto reply = call(element, accessibleInterface, QStringLiteral("GetState"), {}, timeoutMs);
     if (!reply)
         return std::nullopt;
     const QDBusArgument argument = reply->arguments().constFirst().value<QDBusArgument>();
@@ -237,8 +244,12 @@ std::optional<AccessibleElement> AtspiAccessibility::findFocused(const Accessibl
     }
     qCDebug(lcAccessibility) << "no collection search in" << root.busName << "- walking its tree";
 
-    // Breadth-first: focused fields sit near the top far more often than deep inside lists.
+    // Breadth-first: focused fields sit near the top far more often than deep inside lists. Some
+    // toolkits (Qt) also mark the containers and the tab page around the field as focused; the
+    // field is the focused element that can take focus itself, innermost first. A focused element
+    // that cannot take focus is the answer only when nothing better turns up.
     std::deque<AccessibleElement> pending{root};
+    std::optional<AccessibleElement> container;
     int visited = 0;
     while (!pending.empty() && visited < maximumVisitedElements) {
         const AccessibleElement element = pending.front();
@@ -247,14 +258,41 @@ std::optional<AccessibleElement> AtspiAccessibility::findFocused(const Accessibl
         const auto bits = states(element);
         if (!bits || has(*bits, stateDefunct))
             continue;
-        if (has(*bits, stateFocused))
-            return element;
-        if (element != root && (!has(*bits, stateShowing) || has(*bits, stateManagesDescendants)))
-            continue; // hidden subtrees hold no focus; managed ones may hold millions of cells
+        if (has(*bits, stateFocused)) {
+            if (has(*bits, stateFocusable))
+                return innermostFocused(element);
+            if (!container)
+                container = element;
+        }
+        // Hidden subtrees hold no focus; managed ones may hold millions of cells. GTK 4 marks
+        // what is on screen as visible but not as showing, so either counts.
+        const bool onScreen = has(*bits, stateShowing) || has(*bits, stateVisible);
+        if (element != root && (!onScreen || has(*bits, stateManagesDescendants)))
+            continue;
         for (AccessibleElement &child : children(element))
             pending.push_back(std::move(child));
     }
-    return std::nullopt;
+    return container;
+}
+
+AccessibleElement AtspiAccessibility::innermostFocused(AccessibleElement element)
+{
+    // A focusable widget that holds a focusable focused child (a terminal inside its frame) hands
+    // the focus on; the innermost one is the field.
+    for (int depth = 0; depth < maximumFocusNesting; ++depth) {
+        std::optional<AccessibleElement> inner;
+        for (const AccessibleElement &child : children(element)) {
+            const auto bits = states(child);
+            if (bits && has(*bits, stateFocused) && has(*bits, stateFocusable) && !has(*bits, stateDefunct)) {
+                inner = child;
+                break;
+            }
+        }
+        if (!inner)
+            break;
+        element = *inner;
+    }
+    return element;
 }
 
 std::optional<AccessibleElement> AtspiAccessibility::focusedElement(std::int32_t pid)
@@ -301,10 +339,29 @@ std::optional<QString> AtspiAccessibility::identifier(const AccessibleElement &e
     return value->toString();
 }
 
-bool AtspiAccessibility::isSecureTextField(const AccessibleElement &element)
+std::optional<unsigned> AtspiAccessibility::role(const AccessibleElement &element)
 {
     const auto reply = call(element, accessibleInterface, QStringLiteral("GetRole"));
-    return reply && reply->arguments().constFirst().toUInt() == rolePasswordText;
+    if (!reply)
+        return std::nullopt;
+    return reply->arguments().constFirst().toUInt();
+}
+
+bool AtspiAccessibility::isSecureTextField(const AccessibleElement &element)
+{
+    return role(element) == rolePasswordText;
+}
+
+bool AtspiAccessibility::isTerminal(const AccessibleElement &element) { return role(element) == roleTerminal; }
+
+std::optional<bool> AtspiAccessibility::stillHolds(const AccessibleElement &element, FocusHold what, int boundMs)
+{
+    const auto bits = states(element, std::max(boundMs, 1));
+    if (!bits)
+        return std::nullopt;
+    if (has(*bits, stateDefunct))
+        return false;
+    return has(*bits, what == FocusHold::field ? stateFocused : stateActive);
 }
 
 std::optional<TextRange> AtspiAccessibility::selectedRange(const AccessibleElement &element)

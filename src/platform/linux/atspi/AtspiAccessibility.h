@@ -29,19 +29,23 @@ public:
     std::optional<AccessibleElement> focusedWindow(std::int32_t pid) override;
     std::optional<QString> identifier(const AccessibleElement &element) override;
     bool isSecureTextField(const AccessibleElement &element) override;
+    bool isTerminal(const AccessibleElement &element) override;
     std::optional<TextRange> selectedRange(const AccessibleElement &element) override;
+    std::optional<bool> stillHolds(const AccessibleElement &element, FocusHold what, int boundMs) override;
 
 private:
     /// The accessibility bus, connected on demand; absent when it cannot be reached.
     std::optional<QDBusConnection> bus();
     std::optional<QDBusMessage> call(const AccessibleElement &element, const QString &interface, const QString &method,
-                                     const QList<QVariant> &arguments = {});
+                                     const QList<QVariant> &arguments = {}, std::optional<int> timeoutMs = {});
     std::optional<QVariant> property(const AccessibleElement &element, const QString &interface, const QString &name);
     std::vector<AccessibleElement> children(const AccessibleElement &element);
-    std::optional<std::uint64_t> states(const AccessibleElement &element);
+    std::optional<std::uint64_t> states(const AccessibleElement &element, std::optional<int> timeoutMs = {});
+    std::optional<unsigned> role(const AccessibleElement &element);
     std::vector<AccessibleElement> applications(std::optional<std::int32_t> pid);
     std::optional<AccessibleElement> activeWindow(const AccessibleElement &application);
     std::optional<AccessibleElement> findFocused(const AccessibleElement &root);
+    AccessibleElement innermostFocused(AccessibleElement element);
     TextRange inCodePoints(const AccessibleElement &element, TextRange range);
 
     int m_timeout;
