@@ -20,6 +20,11 @@ constexpr double clipboardSettleWait = 0.085; // let the clipboard owner change 
 constexpr double modifierWait = 0.012;        // after the chord modifiers
 constexpr double keyWait = 0.012;             // after V down
 constexpr double verifyWait = 0.550;          // let the target process the paste
+// A target that has not announced the paste's caret move by the end of the verify wait (or cannot
+// tell its caret yet) is still taking the paste in: its announcement is awaited this long at most,
+// looking every poll. Keys are all up by then; only the outcome waits.
+constexpr double lateCaretWait = 1.0;
+constexpr double lateCaretPoll = 0.1;
 constexpr qreal minimumWindowSide = 80;
 // While paste keys are down the target gets this long, in all, to answer the focus test: a slow
 // program must not keep Ctrl pressed (and turn the user's own typing into shortcuts).
@@ -253,6 +258,14 @@ QCoro::Task<Destination::Delivery> Destination::deliver(QString text, Cancellati
         putOnClipboard(text);
         co_return Delivery::copied;
     }
+    // Caret announcements are counted from here to the end of the delivery only.
+    if (!m_practiceEditor)
+        accessibility.beginCaretWatch();
+    const auto endWatch = qScopeGuard([&] {
+        if (!m_practiceEditor)
+            accessibility.endCaretWatch();
+    });
+
     // Terminals that paste the primary selection get the text there too, and have it given back
     // like the clipboard.
     const bool withPrimary = chord.pastesPrimary() && !m_practiceEditor && clipboard.hasPrimary();
@@ -280,6 +293,8 @@ QCoro::Task<Destination::Delivery> Destination::deliver(QString text, Cancellati
         co_return Delivery::copiedBecauseFocusChanged;
 
     const std::optional<TextRange> before = selectedRange(check);
+    const std::optional<AccessibleElement> field = check.element;
+    const std::uint64_t announcedBefore = field ? accessibility.caretAnnouncements(*field) : 0;
 
     if (m_practiceEditor) {
         QMetaObject::invokeMethod(m_practiceEditor.data(), "paste", Qt::DirectConnection);
@@ -291,15 +306,32 @@ QCoro::Task<Destination::Delivery> Destination::deliver(QString text, Cancellati
         co_await clock.sleep(verifyWait);
     }
 
-    if (before && (check = checkFocus(pid)).focused) {
-        const std::optional<TextRange> after = selectedRange(check);
-        if (after && after->length == 0 && after->location == before->location + caretLength(text)) {
-            if (clipboard.changeCount(ClipboardSelection::clipboard) == placed.clipboard)
-                clipboard.restore(ClipboardSelection::clipboard, previous);
-            if (placed.primary && clipboard.changeCount(ClipboardSelection::primary) == *placed.primary)
-                clipboard.restore(ClipboardSelection::primary, previousPrimary);
-            co_return Delivery::inserted;
+    // The caret must end exactly the text's length after where the selection began, nothing selected.
+    std::optional<TextRange> after;
+    auto confirmed = [&] {
+        check = checkFocus(pid);
+        if (!check.focused)
+            return false;
+        after = selectedRange(check);
+        return after && after->length == 0 && after->location == before->location + caretLength(text);
+    };
+    bool inserted = before && confirmed();
+    if (!inserted && before && field && check.focused && !m_practiceEditor &&
+        (!after || accessibility.caretAnnouncements(*field) == announcedBefore)) {
+        const double deadline = clock.now() + lateCaretWait;
+        while (!inserted && check.focused && clock.now() < deadline) {
+            const std::uint64_t seen = accessibility.caretAnnouncements(*field);
+            co_await clock.sleep(lateCaretPoll);
+            if (!after || accessibility.caretAnnouncements(*field) != seen)
+                inserted = confirmed();
         }
+    }
+    if (inserted) {
+        if (clipboard.changeCount(ClipboardSelection::clipboard) == placed.clipboard)
+            clipboard.restore(ClipboardSelection::clipboard, previous);
+        if (placed.primary && clipboard.changeCount(ClipboardSelection::primary) == *placed.primary)
+            clipboard.restore(ClipboardSelection::primary, previousPrimary);
+        co_return Delivery::inserted;
     }
     co_return Delivery::pasteRequested;
 }

@@ -72,6 +72,15 @@ public:
     /// or still be the active window (a window)? The program gets at most `boundMs` to answer;
     /// absent when it did not, so a slow program never keeps a key down for long.
     virtual std::optional<bool> stillHolds(const AccessibleElement &element, FocusHold what, int boundMs) = 0;
+
+    /// Starts counting the caret moves and text changes that programs announce. The service sends
+    /// them only while someone listens, so this runs only during a delivery: an idle process pays
+    /// nothing. Calls nest; each is matched by endCaretWatch().
+    virtual void beginCaretWatch() = 0;
+    virtual void endCaretWatch() = 0;
+    /// Caret moves and text changes announced so far by the program that owns `element`; only
+    /// the difference of two readings during one watch means anything.
+    virtual std::uint64_t caretAnnouncements(const AccessibleElement &element) = 0;
 };
 
 } // namespace talvex

@@ -33,6 +33,11 @@ public:
     std::vector<int> quickBounds;
     /// Searches for a focused element or window so far (the slow questions).
     int lookups = 0;
+    /// Caret watches running now, and the most ever running at once.
+    int watches = 0;
+    int mostWatches = 0;
+    /// Caret and text announcements by bus name; tests bump them as a program would.
+    std::map<QString, std::uint64_t> announcements;
 
     Element &element(const AccessibleElement &e) { return m_elements[{e.busName, e.objectPath}]; }
 
@@ -74,6 +79,10 @@ public:
         const auto &holders = what == FocusHold::field ? focused : windows;
         return std::any_of(holders.begin(), holders.end(), [&e](const auto &entry) { return entry.second == e; });
     }
+
+    void beginCaretWatch() override { mostWatches = std::max(mostWatches, ++watches); }
+    void endCaretWatch() override { --watches; }
+    std::uint64_t caretAnnouncements(const AccessibleElement &e) override { return announcements[e.busName]; }
 
 private:
     static std::optional<AccessibleElement> find(const std::map<std::int32_t, AccessibleElement> &map, std::int32_t pid)

@@ -100,8 +100,10 @@ protected:
             if (focus == accessibility.focused.end())
                 return;
             auto &range = accessibility.element(focus->second).range;
-            if (range)
+            if (range) {
                 range = TextRange{range->location + Destination::caretLength(clipboard.text()), 0};
+                ++accessibility.announcements[focus->second.busName];
+            }
         };
     }
 
@@ -129,11 +131,11 @@ protected:
         return collect(&destination, text, std::move(token), &result);
     }
 
-    // Runs a delivery through all its waits.
+    // Runs a delivery through all its waits, a late caret's included.
     Delivery deliver(Destination &destination, const QString &text)
     {
         auto task = start(destination, text);
-        clock.advance(1.0);
+        clock.advance(3.0);
         EXPECT_TRUE(result.has_value());
         return result.value_or(Delivery::pasteRequested);
     }
@@ -678,6 +680,80 @@ TEST_F(PrimaryTerminalTest, WithoutAPrimarySelectionOnlyTheClipboardIsUsed)
     deliver(destination, QStringLiteral("echo hi"));
     EXPECT_EQ(clipboard.primary.contents, previousPrimary) << "untouched";
     EXPECT_EQ(clipboard.primary.restores, 0);
+}
+
+// Some programs (Firefox, the first paste into a page) take the paste in only after the fixed
+// wait: their caret is awaited through their announcements, for a bounded time.
+TEST_F(DestinationTest, LateCaretIsAwaitedThroughTheProgramsAnnouncement)
+{
+    struct Case {
+        const char *what;
+        std::optional<TextRange> atVerify; ///< what the field tells at the end of the fixed wait
+        bool announcedByThen;
+        std::optional<double> lateAfter; ///< when the caret moves (and is announced) after that
+        Delivery expected;
+        bool waitsLonger;
+    };
+    const Case cases[] = {
+        {"caret moves 0.3 s late", TextRange{10, 0}, false, 0.3, Delivery::inserted, true},
+        {"caret unreadable, then readable", std::nullopt, true, 0.45, Delivery::inserted, true},
+        {"never announced", TextRange{10, 0}, false, std::nullopt, Delivery::pasteRequested, true},
+        {"announced, caret elsewhere", TextRange{12, 0}, true, std::nullopt, Delivery::pasteRequested, false},
+        {"moves after the bound", TextRange{10, 0}, false, 1.5, Delivery::pasteRequested, true},
+    };
+    for (const Case &c : cases) {
+        accessibility.element(field).range = TextRange{10, 0};
+        keyboard.onPost = nullptr; // the program takes the paste in late, below
+        result.reset();
+        Destination destination = capture();
+        const std::size_t sleepsBefore = clock.sleepRequests().size();
+        auto task = start(destination, QStringLiteral("hello"));
+        clock.advance(0.085 + 0.012 + 0.012);
+        accessibility.element(field).range = c.atVerify;
+        if (c.announcedByThen)
+            ++accessibility.announcements[field.busName];
+        clock.advance(0.550);
+        double elapsed = 0;
+        while (!result && elapsed < 3.0) {
+            if (c.lateAfter && elapsed + 1e-9 >= *c.lateAfter && accessibility.element(field).range != TextRange{15, 0}) {
+                accessibility.element(field).range = TextRange{15, 0};
+                ++accessibility.announcements[field.busName];
+            }
+            clock.advance(0.05);
+            elapsed += 0.05;
+        }
+        ASSERT_TRUE(result) << c.what;
+        EXPECT_EQ(*result, c.expected) << c.what;
+        EXPECT_EQ(clock.sleepRequests().size() - sleepsBefore > 4, c.waitsLonger) << c.what;
+        EXPECT_LE(elapsed, 1.05 + 1e-6) << c.what << ": the wait is bounded";
+        EXPECT_EQ(accessibility.watches, 0) << c.what;
+    }
+    EXPECT_EQ(accessibility.mostWatches, 1);
+}
+
+TEST_F(DestinationTest, CaretWatchRunsOnlyWhileADeliveryPastes)
+{
+    int watchesWhileKeysDown = -1;
+    const auto application = keyboard.onPost;
+    keyboard.onPost = [&](const KeyboardKey &key, bool down) {
+        application(key, down);
+        if (key == Keys::v && down)
+            watchesWhileKeysDown = accessibility.watches;
+    };
+    EXPECT_EQ(accessibility.watches, 0);
+    Destination destination = capture();
+    EXPECT_EQ(accessibility.watches, 0) << "capturing watches nothing";
+    EXPECT_EQ(deliver(destination, QStringLiteral("hello")), Delivery::inserted);
+    EXPECT_EQ(watchesWhileKeysDown, 1);
+    EXPECT_EQ(accessibility.watches, 0);
+
+    // Refused before any paste: nothing to watch.
+    accessibility.element(field).secure = true;
+    result.reset();
+    Destination refused = capture();
+    deliver(refused, QStringLiteral("hello"));
+    EXPECT_EQ(accessibility.mostWatches, 1);
+    EXPECT_EQ(accessibility.watches, 0);
 }
 
 TEST_F(DestinationTest, RequestAccessibilityAsksForWhatIsMissing)

@@ -1,5 +1,6 @@
 #include "AtspiAccessibility.h"
 
+#include "AtspiAnnouncements.h"
 #include "Logging.h"
 
 #include <QCoreApplication>
@@ -97,6 +98,7 @@ AtspiAccessibility::AtspiAccessibility(int callTimeoutMs)
 
 AtspiAccessibility::~AtspiAccessibility()
 {
+    m_announcements.reset(); // deregisters while the bus is still there
     if (m_connected)
         QDBusConnection::disconnectFromBus(m_connectionName);
 }
@@ -235,11 +237,18 @@ std::optional<AccessibleElement> AtspiAccessibility::activeWindow(const Accessib
 
 std::optional<AccessibleElement> AtspiAccessibility::findFocused(const AccessibleElement &root)
 {
-    // Programs that offer the Collection interface search their own tree in one call.
+    // Programs that offer the Collection interface search their own tree in one call. It returns
+    // every focused element in document order, containers first: some programs (LibreOffice) also
+    // mark the panel around the field as focused, so the field is the last one that can take focus.
     const auto matches = call(root, QStringLiteral("org.a11y.atspi.Collection"), QStringLiteral("GetMatches"),
-                              {QVariant::fromValue(FocusedRule{}), sortCanonical, 1, true});
+                              {QVariant::fromValue(FocusedRule{}), sortCanonical, maximumFocusNesting, true});
     if (matches) {
         const std::vector<AccessibleElement> found = elementsIn(*matches);
+        for (auto it = found.rbegin(); it != found.rend(); ++it) {
+            const auto bits = states(*it);
+            if (bits && has(*bits, stateFocusable))
+                return *it;
+        }
         return found.empty() ? std::nullopt : std::optional<AccessibleElement>(found.front());
     }
     qCDebug(lcAccessibility) << "no collection search in" << root.busName << "- walking its tree";
@@ -413,6 +422,31 @@ TextRange AtspiAccessibility::inCodePoints(const AccessibleElement &element, Tex
         return range;
     const std::int64_t start = codePoints(QStringView(text).left(range.location));
     return TextRange{start, codePoints(text) - start};
+}
+
+void AtspiAccessibility::beginCaretWatch()
+{
+    if (m_caretWatches++ > 0)
+        return;
+    auto connection = bus();
+    if (!connection)
+        return;
+    if (!m_announcements)
+        m_announcements = std::make_unique<AtspiAnnouncements>();
+    m_announcements->start(*connection, m_timeout);
+}
+
+void AtspiAccessibility::endCaretWatch()
+{
+    if (m_caretWatches == 0 || --m_caretWatches > 0)
+        return;
+    if (m_announcements)
+        m_announcements->stop();
+}
+
+std::uint64_t AtspiAccessibility::caretAnnouncements(const AccessibleElement &element)
+{
+    return m_announcements ? m_announcements->count(element.busName) : 0;
 }
 
 } // namespace talvex::atspi

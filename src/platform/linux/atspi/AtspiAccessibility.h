@@ -6,11 +6,14 @@
 #include <QHash>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QDBusMessage;
 
 namespace talvex::atspi {
+
+class AtspiAnnouncements;
 
 /// Accessibility through AT-SPI 2 on its own D-Bus bus, spoken directly with QtDBus. Elements are
 /// (bus name, object path); offsets come from the Text interface in characters (code points).
@@ -32,6 +35,9 @@ public:
     bool isTerminal(const AccessibleElement &element) override;
     std::optional<TextRange> selectedRange(const AccessibleElement &element) override;
     std::optional<bool> stillHolds(const AccessibleElement &element, FocusHold what, int boundMs) override;
+    void beginCaretWatch() override;
+    void endCaretWatch() override;
+    std::uint64_t caretAnnouncements(const AccessibleElement &element) override;
 
 private:
     /// The accessibility bus, connected on demand; absent when it cannot be reached.
@@ -52,6 +58,8 @@ private:
     QString m_connectionName;
     bool m_connected = false;
     QHash<QString, std::int32_t> m_pids; ///< owner pid by bus name; bus names are never reused
+    std::unique_ptr<AtspiAnnouncements> m_announcements;
+    int m_caretWatches = 0;
 };
 
 } // namespace talvex::atspi
