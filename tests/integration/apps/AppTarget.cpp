@@ -231,12 +231,8 @@ bool AppTarget::start(QString *error)
     }
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const QString &entry : m_spec.environment) {
-        if (entry.startsWith(QLatin1Char('-')))
-            environment.remove(entry.mid(1));
-        else
-            environment.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
-    }
+    for (const QString &entry : m_spec.environment)
+        environment.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
     m_process.setProcessEnvironment(environment);
     m_process.start(m_program, m_spec.arguments(m_folder.path(), url, script));
     if (!m_process.waitForStarted(10000))
@@ -268,8 +264,6 @@ bool AppTarget::start(QString *error)
                 return m_page->ready();
             case Readback::terminalLine:
                 return QFile::exists(m_output + QStringLiteral(".ready"));
-            case Readback::ownAnswer:
-                return ask("text").has_value();
             }
             return false;
         },
@@ -302,31 +296,10 @@ std::optional<QString> AppTarget::accessibleText()
     return reply.value();
 }
 
-std::optional<QString> AppTarget::ask(const QByteArray &command)
-{
-    // Our own target answers one line per command on its standard input, after its "ready" line.
-    m_process.write(command + '\n');
-    std::optional<QString> answer;
-    e2e::waitFor(
-        [&] {
-            while (m_process.canReadLine()) {
-                const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
-                if (line.startsWith(QString::fromLatin1(command) + QLatin1Char(':'))) {
-                    answer = line.mid(command.size() + 1);
-                    return true;
-                }
-            }
-            return false;
-        },
-        std::chrono::seconds(5));
-    return answer;
-}
-
 std::optional<QString> AppTarget::arrived(e2e::XTestKeyboard &keys)
 {
     switch (m_spec.readback) {
-    case Readback::ownAnswer:
-        return ask("text");
+
     case Readback::accessibleText:
         return accessibleText();
     case Readback::page: {

@@ -30,7 +30,6 @@ enum class Readback {
     accessibleText, ///< the focused field's text over AT-SPI
     page,           ///< the browser page posts its textarea to the test's loopback server
     terminalLine,   ///< the terminal's shell reads one line into a file once Return is pressed
-    ownAnswer,      ///< our own Qt target tells its field's text on request
 };
 
 /// One application of the matrix.
@@ -74,7 +73,6 @@ public:
 
 private:
     std::optional<QString> accessibleText();
-    std::optional<QString> ask(const QByteArray &command);
 
     const AppSpec &m_spec;
     QString m_program;

@@ -264,6 +264,38 @@ TEST_F(DeliveryIntegrationTest, AltStillHeldDoesNotTurnThePasteIntoAnAltShortcut
     expectNoKeyDown();
 }
 
+// A window whose _NET_WM_PID is missing, or counts in a sandbox's own process ids, still belongs
+// to its program: the X server knows which process it serves, and the paste is confirmed.
+TEST_F(DeliveryIntegrationTest, WindowWithoutOrWithAForeignProcessIdStillReceivesTheText)
+{
+    const std::vector<QStringList> edits = {
+        {QStringLiteral("-remove"), QStringLiteral("_NET_WM_PID")},
+        {QStringLiteral("-f"), QStringLiteral("_NET_WM_PID"), QStringLiteral("32c"), QStringLiteral("-set"),
+         QStringLiteral("_NET_WM_PID"), QStringLiteral("2")},
+    };
+    for (const QStringList &edit : edits) {
+        const QString title = QStringLiteral("Pid ") + edit.constFirst();
+        QProcess *target = launchTarget(title);
+        ASSERT_TRUE(waitUntilFocused(target));
+        const QString id = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"),
+                                                           QStringLiteral("^") + title + QStringLiteral("$")});
+        run(QStringLiteral("xprop"), QStringList{QStringLiteral("-id"), id.section(QLatin1Char('\n'), 0, 0)} + edit);
+        const QString property = run(QStringLiteral("xprop"), {QStringLiteral("-id"), id.section(QLatin1Char('\n'), 0, 0),
+                                                               QStringLiteral("_NET_WM_PID")});
+        ASSERT_FALSE(property.contains(QString::number(target->processId()))) << property.toStdString();
+
+        const auto front = workspace.frontmostApplication();
+        ASSERT_TRUE(front);
+        EXPECT_EQ(front->pid, target->processId()) << edit.join(' ').toStdString();
+        Destination destination(services(), nullptr, false);
+        EXPECT_EQ(deliver(destination, QStringLiteral("no pid needed")), Delivery::inserted) << edit.join(' ').toStdString();
+        EXPECT_EQ(ask(target, "text"), QStringLiteral("text:no pid needed"));
+        target->kill();
+        target->waitForFinished(5000);
+    }
+    expectNoKeyDown();
+}
+
 // What the backends report about a real program, beyond what delivery needs to succeed.
 TEST_F(DeliveryIntegrationTest, BackendsDescribeTheFrontProgramItsWindowAndField)
 {

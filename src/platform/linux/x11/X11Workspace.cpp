@@ -6,6 +6,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <xcb/res.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -29,6 +31,13 @@ X11Workspace::X11Workspace(const char *display) : m_connection(connectToDisplay(
     }
     xcb_connection_t *c = m_connection.get();
     m_root = rootWindow(c);
+    if (const xcb_query_extension_reply_t *resources = xcb_get_extension_data(c, &xcb_res_id);
+        resources && resources->present) {
+        XcbReply<xcb_res_query_version_reply_t> version(
+            xcb_res_query_version_reply(c, xcb_res_query_version(c, 1, 2), nullptr));
+        // Client ids (and with them process ids) came with version 1.2.
+        m_hasResources = version && (version->server_major > 1 || version->server_minor >= 2);
+    }
     const char *names[] = {"_NET_ACTIVE_WINDOW",     "_NET_WM_PID",
                            "_NET_CLIENT_LIST_STACKING", "_NET_WM_WINDOW_TYPE",
                            "_NET_WM_WINDOW_TYPE_DESKTOP", "_NET_WM_WINDOW_TYPE_DOCK",
@@ -71,18 +80,42 @@ std::vector<std::uint32_t> X11Workspace::cardinals(xcb_window_t window, xcb_atom
     return values;
 }
 
+std::int32_t X11Workspace::ownerPid(xcb_window_t window) const
+{
+    // The server knows the process behind each local connection, also for programs that set no
+    // _NET_WM_PID and for sandboxed ones whose _NET_WM_PID counts in the sandbox's own process ids.
+    if (m_hasResources) {
+        xcb_connection_t *c = m_connection.get();
+        const xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+        XcbReply<xcb_res_query_client_ids_reply_t> reply(
+            xcb_res_query_client_ids_reply(c, xcb_res_query_client_ids(c, 1, &spec), nullptr));
+        if (reply) {
+            for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem; xcb_res_client_id_value_next(&it)) {
+                if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
+                    xcb_res_client_id_value_value_length(it.data) >= 1) {
+                    const std::uint32_t pid = *xcb_res_client_id_value_value(it.data);
+                    if (pid > 0)
+                        return static_cast<std::int32_t>(pid);
+                }
+            }
+        }
+    }
+    const auto pid = cardinals(window, m_atoms.wmPid, XCB_ATOM_CARDINAL);
+    return pid.empty() ? 0 : static_cast<std::int32_t>(pid.front());
+}
+
 std::optional<RunningApplication> X11Workspace::frontmostApplication()
 {
     const auto active = cardinals(m_root, m_atoms.activeWindow, XCB_ATOM_WINDOW);
     if (active.empty() || active.front() == XCB_NONE)
         return std::nullopt;
     const xcb_window_t window = active.front();
-    const auto pid = cardinals(window, m_atoms.wmPid, XCB_ATOM_CARDINAL);
-    if (pid.empty() || pid.front() == 0)
+    const std::int32_t pid = ownerPid(window);
+    if (pid == 0)
         return std::nullopt;
 
     RunningApplication app;
-    app.pid = static_cast<std::int32_t>(pid.front());
+    app.pid = pid;
     if (const auto wmClass = property(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING)) {
         const QList<QByteArray> parts = wmClass->split('\0');
         app.windowInstance = parts.value(0).isEmpty() ? QString() : QString::fromLocal8Bit(parts.value(0));
@@ -150,9 +183,8 @@ std::optional<std::vector<WindowInfo>> X11Workspace::onScreenWindows()
         // The whole window includes the frame the window manager draws around it.
         auto extents = cardinals(window, m_atoms.frameExtents, XCB_ATOM_CARDINAL);
         extents.resize(4, 0); // left, right, top, bottom
-        const auto pid = cardinals(window, m_atoms.wmPid, XCB_ATOM_CARDINAL);
         WindowInfo info;
-        info.ownerPid = pid.empty() ? 0 : static_cast<std::int32_t>(pid.front());
+        info.ownerPid = ownerPid(window);
         info.layer = layer;
         info.bounds = QRectF(position->dst_x - static_cast<int>(extents[0]), position->dst_y - static_cast<int>(extents[2]),
                              geometry->width + extents[0] + extents[1], geometry->height + extents[2] + extents[3]);
