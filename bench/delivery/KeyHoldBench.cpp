@@ -17,7 +17,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -35,7 +34,7 @@ QString describe(const std::optional<AccessibleElement> &element)
 
 /// The real poster, timing how long chord modifiers stay down.
 class TimedKeyboard final : public KeyboardPoster {
-public:
+  public:
     explicit TimedKeyboard(KeyboardPoster &keys) : m_keys(keys) {}
 
     std::vector<double> holds; ///< milliseconds from the first modifier press to the last release
@@ -44,7 +43,10 @@ public:
     bool requestPostEventAccess() override { return m_keys.requestPostEventAccess(); }
     std::optional<KeyboardKey> keyFor(ChordKey key) override { return m_keys.keyFor(key); }
     std::vector<KeyboardKey> heldKeys() override { return m_keys.heldKeys(); }
-    std::optional<std::vector<KeyboardKey>> physicallyHeldKeys() override { return m_keys.physicallyHeldKeys(); }
+    std::optional<std::vector<KeyboardKey>> physicallyHeldKeys() override
+    {
+        return m_keys.physicallyHeldKeys();
+    }
     bool post(const KeyboardKey &key, bool down) override
     {
         const bool modifier = key.role != KeyRole::other;
@@ -59,7 +61,7 @@ public:
         return sent;
     }
 
-private:
+  private:
     KeyboardPoster &m_keys;
     QElapsedTimer m_timer;
     int m_down = 0;
@@ -67,8 +69,11 @@ private:
 
 /// The real accessibility backend, printing every answer when tracing.
 class TracedAccessibility final : public Accessibility {
-public:
-    explicit TracedAccessibility(Accessibility &inner) : m_inner(inner), m_trace(qEnvironmentVariableIntValue("TALVEX_BENCH_TRACE")) {}
+  public:
+    explicit TracedAccessibility(Accessibility &inner)
+        : m_inner(inner), m_trace(qEnvironmentVariableIntValue("TALVEX_BENCH_TRACE"))
+    {
+    }
 
     bool isTrusted() override { return m_inner.isTrusted(); }
     bool requestTrust() override { return m_inner.requestTrust(); }
@@ -91,16 +96,22 @@ public:
     std::optional<QString> identifier(const AccessibleElement &element) override
     {
         auto id = m_inner.identifier(element);
-        trace(QStringLiteral("identifier %1 -> %2").arg(describe(element), id.value_or(QStringLiteral("(none)"))));
+        trace(QStringLiteral("identifier %1 -> %2")
+                  .arg(describe(element), id.value_or(QStringLiteral("(none)"))));
         return id;
     }
-    bool isSecureTextField(const AccessibleElement &element) override { return m_inner.isSecureTextField(element); }
+    bool isSecureTextField(const AccessibleElement &element) override
+    {
+        return m_inner.isSecureTextField(element);
+    }
     bool isTerminal(const AccessibleElement &element) override { return m_inner.isTerminal(element); }
     std::optional<TextRange> selectedRange(const AccessibleElement &element) override
     {
         auto range = m_inner.selectedRange(element);
-        trace(QStringLiteral("selectedRange %1 -> %2").arg(describe(element),
-              range ? QStringLiteral("%1+%2").arg(range->location).arg(range->length) : QStringLiteral("(none)")));
+        trace(QStringLiteral("selectedRange %1 -> %2")
+                  .arg(describe(element),
+                       range ? QStringLiteral("%1+%2").arg(range->location).arg(range->length)
+                             : QStringLiteral("(none)")));
         return range;
     }
     std::optional<bool> stillHolds(const AccessibleElement &element, FocusHold what, int boundMs) override
@@ -122,7 +133,7 @@ public:
         return m_inner.caretAnnouncements(element);
     }
 
-private:
+  private:
     std::optional<AccessibleElement> note(const char *what, std::optional<AccessibleElement> element)
     {
         trace(QLatin1String(what) + QStringLiteral(" -> ") + describe(element));
@@ -191,7 +202,8 @@ int main(int argc, char **argv)
             auto task = collect(&destination, QStringLiteral("word%1 ").arg(i), &result);
             e2e::waitFor([&] { return result.has_value(); }, std::chrono::seconds(30));
             outcomes << (result ? statusNames[static_cast<int>(*result)] : "(no answer)");
-            if (qEnvironmentVariableIntValue("TALVEX_BENCH_TRACE") && result != Destination::Delivery::inserted) {
+            if (qEnvironmentVariableIntValue("TALVEX_BENCH_TRACE") &&
+                result != Destination::Delivery::inserted) {
                 // What the target reports a little later: a late caret or a recreated field.
                 for (int wait = 0; wait < 5; ++wait) {
                     e2e::waitFor([] { return false; }, std::chrono::milliseconds(300));
@@ -204,10 +216,11 @@ int main(int argc, char **argv)
         std::sort(holds.begin(), holds.end());
         outcomes.removeDuplicates();
         if (holds.empty())
-            std::printf("%-18s %-11s %-12s %s\n", qPrintable(spec.name), "-", "-", qPrintable(outcomes.join(", ")));
-        else
-            std::printf("%-18s %8.1f ms %9.1f ms %s\n", qPrintable(spec.name), holds.back(), holds[holds.size() / 2],
+            std::printf("%-18s %-11s %-12s %s\n", qPrintable(spec.name), "-", "-",
                         qPrintable(outcomes.join(", ")));
+        else
+            std::printf("%-18s %8.1f ms %9.1f ms %s\n", qPrintable(spec.name), holds.back(),
+                        holds[holds.size() / 2], qPrintable(outcomes.join(", ")));
         std::fflush(stdout);
         target.arrived(keys); // a terminal reads its line and ends
     }

@@ -1,7 +1,6 @@
 #include "PasteChord.h"
 
 #include <QStringList>
-
 #include <algorithm>
 
 namespace talvex {
@@ -10,7 +9,8 @@ namespace {
 
 bool listed(const QStringList &names, const QString &windowClass, const QString &windowInstance)
 {
-    return names.contains(windowClass, Qt::CaseInsensitive) || names.contains(windowInstance, Qt::CaseInsensitive);
+    return names.contains(windowClass, Qt::CaseInsensitive) ||
+           names.contains(windowInstance, Qt::CaseInsensitive);
 }
 
 } // namespace
@@ -31,7 +31,10 @@ PasteChord::PasteChord(KeyboardPoster &keyboard, PasteKeys keys)
         m_key = *key;
 }
 
-PasteChord::~PasteChord() { finish(); }
+PasteChord::~PasteChord()
+{
+    finish();
+}
 
 PasteKeys PasteChord::keysFor(const QString &windowClass, const QString &windowInstance, bool terminalElement)
 {
@@ -44,19 +47,32 @@ PasteKeys PasteChord::keysFor(const QString &windowClass, const QString &windowI
     // Window classes and instances of terminal emulators that paste with Ctrl+Shift+V, for those
     // whose screen does not say it is a terminal (no accessibility, or a plain widget role).
     static const QStringList terminals = {
-        QStringLiteral("gnome-terminal"), QStringLiteral("gnome-terminal-server"),
-        QStringLiteral("kgx"),            QStringLiteral("org.gnome.console"),
-        QStringLiteral("konsole"),        QStringLiteral("org.kde.konsole"),
-        QStringLiteral("xfce4-terminal"), QStringLiteral("mate-terminal"),
-        QStringLiteral("lxterminal"),     QStringLiteral("qterminal"),
-        QStringLiteral("terminator"),     QStringLiteral("tilix"),
-        QStringLiteral("guake"),          QStringLiteral("tilda"),
-        QStringLiteral("terminology"),    QStringLiteral("alacritty"),
-        QStringLiteral("kitty"),          QStringLiteral("org.wezfurlong.wezterm"),
-        QStringLiteral("wezterm"),        QStringLiteral("foot"),
-        QStringLiteral("st-256color"),    QStringLiteral("sakura"),
-        QStringLiteral("deepin-terminal"), QStringLiteral("cool-retro-term"),
-        QStringLiteral("io.elementary.terminal"), QStringLiteral("com.gexperts.tilix"),
+        QStringLiteral("gnome-terminal"),
+        QStringLiteral("gnome-terminal-server"),
+        QStringLiteral("kgx"),
+        QStringLiteral("org.gnome.console"),
+        QStringLiteral("konsole"),
+        QStringLiteral("org.kde.konsole"),
+        QStringLiteral("xfce4-terminal"),
+        QStringLiteral("mate-terminal"),
+        QStringLiteral("lxterminal"),
+        QStringLiteral("qterminal"),
+        QStringLiteral("terminator"),
+        QStringLiteral("tilix"),
+        QStringLiteral("guake"),
+        QStringLiteral("tilda"),
+        QStringLiteral("terminology"),
+        QStringLiteral("alacritty"),
+        QStringLiteral("kitty"),
+        QStringLiteral("org.wezfurlong.wezterm"),
+        QStringLiteral("wezterm"),
+        QStringLiteral("foot"),
+        QStringLiteral("st-256color"),
+        QStringLiteral("sakura"),
+        QStringLiteral("deepin-terminal"),
+        QStringLiteral("cool-retro-term"),
+        QStringLiteral("io.elementary.terminal"),
+        QStringLiteral("com.gexperts.tilix"),
     };
     if (listed(primaryTerminals, windowClass, windowInstance))
         return PasteKeys::shiftInsert;

@@ -3,7 +3,6 @@
 #include "KeyboardPoster.h"
 
 #include <QString>
-
 #include <vector>
 
 namespace talvex {
@@ -18,7 +17,7 @@ enum class PasteKeys { controlV, controlShiftV, shiftInsert };
 /// when the object goes. Released user modifiers come back only if the user still holds them on a
 /// real keyboard.
 class PasteChord final {
-public:
+  public:
     PasteChord(KeyboardPoster &keyboard, PasteKeys keys);
     ~PasteChord();
     PasteChord(const PasteChord &) = delete;
@@ -44,7 +43,7 @@ public:
     /// user's modifiers that are still physically held. Safe to call more than once.
     void finish();
 
-private:
+  private:
     KeyboardPoster &m_keyboard;
     PasteKeys m_keys;
     bool m_withControl = false;

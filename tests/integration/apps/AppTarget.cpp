@@ -10,10 +10,8 @@
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
-
 #include <cstdio>
 #include <cstdlib>
-
 #include <signal.h>
 
 namespace talvex::apps {
@@ -22,7 +20,10 @@ namespace {
 
 constexpr auto startTimeout = std::chrono::seconds(90);
 
-QString inFolder(const QString &folder, const QString &name) { return QDir(folder).filePath(name); }
+QString inFolder(const QString &folder, const QString &name)
+{
+    return QDir(folder).filePath(name);
+}
 
 bool writeFile(const QString &path, const QByteArray &content)
 {
@@ -67,7 +68,9 @@ std::vector<AppSpec> makeMatrix()
 {
     const auto none = [](const QString &, const QString &, const QString &) { return QStringList(); };
     const auto terminal = [](QStringList before) {
-        return [before](const QString &, const QString &, const QString &script) { return before + QStringList{script}; };
+        return [before](const QString &, const QString &, const QString &script) {
+            return before + QStringList{script};
+        };
     };
     return {
         {.name = QStringLiteral("Gtk3Editor"),
@@ -78,11 +81,13 @@ std::vector<AppSpec> makeMatrix()
         {.name = QStringLiteral("Gtk4TextEditor"),
          .programs = {QStringLiteral("gnome-text-editor")},
          .packages = {QStringLiteral("gnome-text-editor")},
-         .arguments = [](const QString &, const QString &, const QString &) { return QStringList{QStringLiteral("--standalone")}; },
+         .arguments = [](const QString &, const QString &,
+                         const QString &) { return QStringList{QStringLiteral("--standalone")}; },
          .windowClasses = {QStringLiteral("gnome-text-editor")}},
         {.name = QStringLiteral("Qt6Widgets"),
          .programs = {QStringLiteral(TALVEX_DELIVERY_TARGET)},
-         .arguments = [](const QString &, const QString &, const QString &) { return QStringList{QStringLiteral("Qt 6 field")}; },
+         .arguments = [](const QString &, const QString &,
+                         const QString &) { return QStringList{QStringLiteral("Qt 6 field")}; },
          .windowClasses = {QStringLiteral("delivery_target")}},
         {.name = QStringLiteral("Qt5FeatherPad"),
          .programs = {QStringLiteral("featherpad")},
@@ -103,25 +108,30 @@ std::vector<AppSpec> makeMatrix()
                                     QStringLiteral("--disable-component-update"),
                                     QStringLiteral("--disable-sync"),
                                     QStringLiteral("--password-store=basic"),
-                                    QStringLiteral("--user-data-dir=") + inFolder(folder, QStringLiteral("chromium")),
+                                    QStringLiteral("--user-data-dir=") +
+                                        inFolder(folder, QStringLiteral("chromium")),
                                     url};
              },
          .windowClasses = {QStringLiteral("chromium")},
          .readback = Readback::page,
          .expectedStatus = QStringLiteral("Paste sent; check the field"),
-         .note = QStringLiteral("Chromium builds a page's accessibility only for a screen reader it recognises or with "
-                                "--force-renderer-accessibility; the bus's screen-reader flag and event listeners do not "
-                                "turn it on, so the caret cannot be read and the paste stays unconfirmed")},
+         .note = QStringLiteral(
+             "Chromium builds a page's accessibility only for a screen reader it recognises or with "
+             "--force-renderer-accessibility; the bus's screen-reader flag and event listeners do not "
+             "turn it on, so the caret cannot be read and the paste stays unconfirmed")},
         {.name = QStringLiteral("Firefox"),
          .programs = {QStringLiteral("firefox-esr"), QStringLiteral("firefox")},
          .packages = {QStringLiteral("firefox-esr")},
-         .arguments = [](const QString &folder, const QString &url, const QString &) { return firefoxArguments(folder, url); },
-         .windowClasses = {QStringLiteral("firefox-esr"), QStringLiteral("firefox"), QStringLiteral("navigator")},
+         .arguments = [](const QString &folder, const QString &url,
+                         const QString &) { return firefoxArguments(folder, url); },
+         .windowClasses = {QStringLiteral("firefox-esr"), QStringLiteral("firefox"),
+                           QStringLiteral("navigator")},
          .readback = Readback::page},
         {.name = QStringLiteral("LibreOfficeWriter"),
          .programs = {QStringLiteral("libreoffice")},
          .packages = {QStringLiteral("libreoffice-writer"), QStringLiteral("libreoffice-gtk3")},
-         .arguments = [](const QString &folder, const QString &, const QString &) { return writerArguments(folder); },
+         .arguments = [](const QString &folder, const QString &,
+                         const QString &) { return writerArguments(folder); },
          .environment = {QStringLiteral("SAL_USE_VCLPLUGIN=gtk3")},
          .windowClasses = {QStringLiteral("libreoffice-writer"), QStringLiteral("soffice")}},
         {.name = QStringLiteral("VteTerminal"),
@@ -145,7 +155,8 @@ std::vector<AppSpec> makeMatrix()
          .windowClasses = {QStringLiteral("xterm")},
          .readback = Readback::terminalLine,
          .expectedStatus = QStringLiteral("Paste sent; check the field"),
-         .note = QStringLiteral("xterm has no accessibility at all; it gets Shift+Insert and the primary selection")},
+         .note = QStringLiteral(
+             "xterm has no accessibility at all; it gets Shift+Insert and the primary selection")},
     };
 }
 
@@ -171,8 +182,9 @@ AppTarget::AppTarget(const AppSpec &spec)
                                  .filePath(QStringLiteral("app-XXXXXX")))
 {
     for (const QString &candidate : spec.programs) {
-        const QString found = candidate.startsWith(QLatin1Char('/')) ? (QFile::exists(candidate) ? candidate : QString())
-                                                                      : QStandardPaths::findExecutable(candidate);
+        const QString found = candidate.startsWith(QLatin1Char('/'))
+                                  ? (QFile::exists(candidate) ? candidate : QString())
+                                  : QStandardPaths::findExecutable(candidate);
         if (!found.isEmpty()) {
             m_program = found;
             break;
@@ -196,7 +208,8 @@ std::optional<QString> AppTarget::missing() const
 {
     if (!m_program.isEmpty())
         return std::nullopt;
-    return m_spec.programs.join(QStringLiteral(" or ")) + QStringLiteral(" is not installed (scripts/setup --apps installs ") +
+    return m_spec.programs.join(QStringLiteral(" or ")) +
+           QStringLiteral(" is not installed (scripts/setup --apps installs ") +
            m_spec.packages.join(QLatin1Char(' ')) + QStringLiteral(")");
 }
 
@@ -223,10 +236,11 @@ bool AppTarget::start(QString *error)
         // The shell says it is ready, then reads one line into a file once Return is pressed.
         m_output = inFolder(m_folder.path(), QStringLiteral("line.txt"));
         script = inFolder(m_folder.path(), QStringLiteral("read-line.sh"));
-        const QByteArray body = "#!/bin/sh\nprintf ready > '" + m_output.toUtf8() + ".ready'\nIFS= read -r line\nprintf '%s' \"$line\" > '" +
-                                m_output.toUtf8() + ".part' && mv '" + m_output.toUtf8() + ".part' '" + m_output.toUtf8() +
-                                "'\n";
-        if (!writeFile(script, body) || !QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        const QByteArray body = "#!/bin/sh\nprintf ready > '" + m_output.toUtf8() +
+                                ".ready'\nIFS= read -r line\nprintf '%s' \"$line\" > '" + m_output.toUtf8() +
+                                ".part' && mv '" + m_output.toUtf8() + ".part' '" + m_output.toUtf8() + "'\n";
+        if (!writeFile(script, body) ||
+            !QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
             return fail(QStringLiteral("cannot write the terminal's script"));
     }
 
@@ -280,15 +294,16 @@ std::optional<QString> AppTarget::accessibleText()
     if (!field)
         return std::nullopt;
     if (!m_bus) {
-        QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                                                          QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
+        QDBusMessage ask =
+            QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                           QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
         const QDBusReply<QString> address = QDBusConnection::sessionBus().call(ask);
         if (!address.isValid())
             return std::nullopt;
         m_bus = QDBusConnection::connectToBus(address.value(), QStringLiteral("talvex-apps-a11y"));
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(field->busName, field->objectPath,
-                                                       QStringLiteral("org.a11y.atspi.Text"), QStringLiteral("GetText"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        field->busName, field->objectPath, QStringLiteral("org.a11y.atspi.Text"), QStringLiteral("GetText"));
     call << 0 << -1;
     const QDBusReply<QString> reply = m_bus->call(call, QDBus::Block, 5000);
     if (!reply.isValid())

@@ -12,7 +12,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -34,11 +33,12 @@ enum class Readback {
 
 /// One application of the matrix.
 struct AppSpec {
-    QString name{};        ///< test name, e.g. "Gtk4TextEditor"
+    QString name{};         ///< test name, e.g. "Gtk4TextEditor"
     QStringList programs{}; ///< candidates; the first one installed runs
     QStringList packages{}; ///< what installs it, for the skip message
     /// The arguments for the chosen program, given the case's work folder and what it may need.
-    std::function<QStringList(const QString &folder, const QString &pageUrl, const QString &script)> arguments{};
+    std::function<QStringList(const QString &folder, const QString &pageUrl, const QString &script)>
+        arguments{};
     QStringList environment{};   ///< extra NAME=value pairs
     QStringList windowClasses{}; ///< WM_CLASS class or instance of its window (case-insensitive)
     Readback readback = Readback::accessibleText;
@@ -54,7 +54,7 @@ const AppSpec &spec(const QString &name);
 
 /// One running application of the matrix with its field focused.
 class AppTarget final {
-public:
+  public:
     explicit AppTarget(const AppSpec &spec);
     ~AppTarget();
     AppTarget(const AppTarget &) = delete;
@@ -71,7 +71,7 @@ public:
     /// read.
     std::optional<QString> arrived(e2e::XTestKeyboard &keys);
 
-private:
+  private:
     std::optional<QString> accessibleText();
 
     const AppSpec &m_spec;

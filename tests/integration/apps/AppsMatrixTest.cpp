@@ -7,10 +7,12 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-
 #include <gtest/gtest.h>
 
-inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace talvex::apps {
 namespace {
@@ -27,7 +29,7 @@ const QString sentence = QStringLiteral("The weather is nice today.");
 const QString clipboardBefore = QStringLiteral("copied by the user before dictating");
 
 class AppsMatrix : public ::testing::TestWithParam<QString> {
-protected:
+  protected:
     // One talvex for the whole matrix: it starts once, and each case adds one transcript.
     static void SetUpTestSuite()
     {
@@ -65,22 +67,27 @@ TEST_P(AppsMatrix, DictationArrivesWithAnHonestStatusAndTheClipboardFollowsIt)
     const qsizetype kept = talvex->readLibrary() ? talvex->readLibrary()->history.size() : 0;
     QGuiApplication::clipboard()->setText(clipboardBefore);
 
-    const auto stop = e2e::dictate(*talvex, keys, {controlKey, shiftKey, spaceKey}, Gesture::hold, *wav, &error);
+    const auto stop =
+        e2e::dictate(*talvex, keys, {controlKey, shiftKey, spaceKey}, Gesture::hold, *wav, &error);
     ASSERT_TRUE(stop) << error.toStdString();
-    const auto delivered = talvex->waitForLine(QStringLiteral("delivery"), QStringLiteral("Delivery to"), stop->firstLine);
+    const auto delivered =
+        talvex->waitForLine(QStringLiteral("delivery"), QStringLiteral("Delivery to"), stop->firstLine);
     ASSERT_TRUE(delivered) << talvex->log().toStdString();
     const QString status = delivered->message.mid(delivered->message.lastIndexOf(QStringLiteral(": ")) + 2);
-    EXPECT_EQ(status, app.expectedStatus) << delivered->message.toStdString() << "\n" << app.note.toStdString();
+    EXPECT_EQ(status, app.expectedStatus) << delivered->message.toStdString() << "\n"
+                                          << app.note.toStdString();
 
     std::optional<Library> library;
-    ASSERT_TRUE(e2e::waitFor([&] { return (library = talvex->readLibrary()) && library->history.size() > kept; },
-                             std::chrono::seconds(10)))
+    ASSERT_TRUE(
+        e2e::waitFor([&] { return (library = talvex->readLibrary()) && library->history.size() > kept; },
+                     std::chrono::seconds(10)))
         << "no transcript kept";
     const QString text = library->history.constFirst().text;
     ASSERT_FALSE(text.isEmpty());
 
     EXPECT_EQ(target.arrived(keys), text) << "what the field holds";
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), status == QLatin1String("Paste confirmed") ? clipboardBefore : text)
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              status == QLatin1String("Paste confirmed") ? clipboardBefore : text)
         << "a confirmed paste gives the clipboard back; any other outcome leaves the text there";
     EXPECT_EQ(XTestKeyboard::keysDown(), std::vector<int>{}) << "a key was left pressed";
 }
@@ -94,7 +101,9 @@ std::vector<QString> names()
 }
 
 INSTANTIATE_TEST_SUITE_P(Apps, AppsMatrix, ::testing::ValuesIn(names()),
-                         [](const ::testing::TestParamInfo<QString> &paramInfo) { return paramInfo.param.toStdString(); });
+                         [](const ::testing::TestParamInfo<QString> &paramInfo) {
+                             return paramInfo.param.toStdString();
+                         });
 
 } // namespace
 } // namespace talvex::apps

@@ -32,9 +32,15 @@ PageServer::PageServer() : m_server(std::make_unique<QTcpServer>())
 
 PageServer::~PageServer() = default;
 
-bool PageServer::isListening() const { return m_server->isListening(); }
+bool PageServer::isListening() const
+{
+    return m_server->isListening();
+}
 
-QString PageServer::url() const { return QStringLiteral("http://127.0.0.1:%1/").arg(m_server->serverPort()); }
+QString PageServer::url() const
+{
+    return QStringLiteral("http://127.0.0.1:%1/").arg(m_server->serverPort());
+}
 
 void PageServer::serve(QTcpSocket *socket)
 {

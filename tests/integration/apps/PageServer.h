@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QTcpServer>
-
 #include <memory>
 
 namespace talvex::apps {
@@ -11,7 +10,7 @@ namespace talvex::apps {
 /// textarea whose script posts the area's whole text back on every change, so the test reads what
 /// arrived without any accessibility. Serves from this thread's event loop.
 class PageServer final {
-public:
+  public:
     PageServer();
     ~PageServer();
 
@@ -23,7 +22,7 @@ public:
     /// Whether the page has loaded and focused its textarea.
     bool ready() const { return m_ready; }
 
-private:
+  private:
     void serve(class QTcpSocket *socket);
 
     std::unique_ptr<QTcpServer> m_server;

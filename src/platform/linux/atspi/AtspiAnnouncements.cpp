@@ -26,9 +26,14 @@ constexpr Event events[] = {
 
 } // namespace
 
-AtspiAnnouncements::AtspiAnnouncements(QObject *parent) : QObject(parent) {}
+AtspiAnnouncements::AtspiAnnouncements(QObject *parent) : QObject(parent)
+{
+}
 
-AtspiAnnouncements::~AtspiAnnouncements() { stop(); }
+AtspiAnnouncements::~AtspiAnnouncements()
+{
+    stop();
+}
 
 bool AtspiAnnouncements::start(QDBusConnection bus, int timeoutMs)
 {
@@ -44,8 +49,8 @@ bool AtspiAnnouncements::start(QDBusConnection bus, int timeoutMs)
     m_bus = bus;
     m_timeout = timeoutMs;
     for (const Event &event : events) {
-        QDBusMessage registration =
-            QDBusMessage::createMethodCall(registryService, registryPath, registryInterface, QStringLiteral("RegisterEvent"));
+        QDBusMessage registration = QDBusMessage::createMethodCall(
+            registryService, registryPath, registryInterface, QStringLiteral("RegisterEvent"));
         registration << QLatin1String(event.name) << QStringList() << QString();
         const QDBusMessage reply = bus.call(registration, QDBus::Block, timeoutMs);
         if (reply.type() == QDBusMessage::ErrorMessage)
@@ -59,8 +64,8 @@ void AtspiAnnouncements::stop()
     if (!m_bus)
         return;
     for (const Event &event : events) {
-        QDBusMessage deregistration =
-            QDBusMessage::createMethodCall(registryService, registryPath, registryInterface, QStringLiteral("DeregisterEvent"));
+        QDBusMessage deregistration = QDBusMessage::createMethodCall(
+            registryService, registryPath, registryInterface, QStringLiteral("DeregisterEvent"));
         deregistration << QLatin1String(event.name);
         // Nobody waits for the answer: stopping must not stall a delivery's last step.
         m_bus->send(deregistration);
@@ -70,6 +75,9 @@ void AtspiAnnouncements::stop()
     m_bus.reset();
 }
 
-void AtspiAnnouncements::announced(const QDBusMessage &message) { ++m_counts[message.service()]; }
+void AtspiAnnouncements::announced(const QDBusMessage &message)
+{
+    ++m_counts[message.service()];
+}
 
 } // namespace talvex::atspi

@@ -4,7 +4,6 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
-
 #include <cstdint>
 #include <optional>
 
@@ -17,7 +16,7 @@ namespace talvex::atspi {
 /// registers when it starts and deregisters when it stops: an idle process receives nothing.
 class AtspiAnnouncements final : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit AtspiAnnouncements(QObject *parent = nullptr);
     ~AtspiAnnouncements() override;
 
@@ -30,10 +29,10 @@ public:
     /// Announcements by the program with `busName` since the counter was made.
     std::uint64_t count(const QString &busName) const { return m_counts.value(busName); }
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void announced(const QDBusMessage &message);
 
-private:
+  private:
     std::optional<QDBusConnection> m_bus;
     int m_timeout = 0;
     QHash<QString, std::uint64_t> m_counts;
