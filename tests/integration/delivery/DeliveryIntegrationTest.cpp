@@ -9,10 +9,13 @@
 
 #include <QClipboard>
 #include <QDBusConnection>
+#include <QDBusArgument>
 #include <QDBusMessage>
+#include <QDBusReply>
 #include <QDBusVariant>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -296,6 +299,67 @@ TEST_F(DeliveryIntegrationTest, WindowWithoutOrWithAForeignProcessIdStillReceive
     expectNoKeyDown();
 }
 
+// The events registered at the accessibility registry, by anyone.
+QStringList registeredEvents()
+{
+    QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                                      QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
+    const QDBusReply<QString> address = QDBusConnection::sessionBus().call(ask);
+    if (!address.isValid())
+        return {QStringLiteral("(no accessibility bus)")};
+    QDBusConnection bus = QDBusConnection::connectToBus(address.value(), QStringLiteral("registry-reader"));
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.atspi.Registry"),
+                                                       QStringLiteral("/org/a11y/atspi/registry"),
+                                                       QStringLiteral("org.a11y.atspi.Registry"),
+                                                       QStringLiteral("GetRegisteredEvents"));
+    const QDBusMessage reply = bus.call(call);
+    QStringList events;
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        return {reply.errorMessage()};
+    const QDBusArgument argument = reply.arguments().constFirst().value<QDBusArgument>();
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        QString owner;
+        QString event;
+        argument.beginStructure();
+        argument >> owner >> event;
+        argument.endStructure();
+        events << event;
+    }
+    argument.endArray();
+    return events;
+}
+
+// Whether the registry lists a listener for `event` (it keeps names in its own spelling, e.g.
+// "Object:TextCaretMoved:").
+bool listened(const QStringList &events, const QString &event)
+{
+    return std::any_of(events.begin(), events.end(), [&event](const QString &registered) {
+        return QString(registered).remove(QLatin1Char(':')).compare(event, Qt::CaseInsensitive) == 0;
+    });
+}
+
+// Programs announce caret moves only to registered listeners; Talvex listens only while it pastes,
+// so an idle Talvex makes no program send it anything.
+TEST_F(DeliveryIntegrationTest, CaretAnnouncementsAreListenedToOnlyWhileADeliveryRuns)
+{
+    const QString caretMoved = QStringLiteral("ObjectTextCaretMoved");
+    QProcess *target = launchTarget(QStringLiteral("Announcing target"));
+    ASSERT_TRUE(waitUntilFocused(target));
+    EXPECT_FALSE(listened(registeredEvents(), caretMoved)) << registeredEvents().join(' ').toStdString();
+    Destination destination(services(), nullptr, false);
+    EXPECT_FALSE(listened(registeredEvents(), caretMoved)) << "capture listens to nothing";
+
+    QStringList whileDelivering;
+    clock.atFirstSleep = [&whileDelivering] { whileDelivering = registeredEvents(); };
+    EXPECT_EQ(deliver(destination, QStringLiteral("announced")), Delivery::inserted);
+    EXPECT_TRUE(listened(whileDelivering, caretMoved)) << whileDelivering.join(' ').toStdString();
+    EXPECT_TRUE(listened(whileDelivering, QStringLiteral("ObjectTextChanged")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !listened(registeredEvents(), caretMoved); }, startTimeoutMs))
+        << "still registered after the delivery";
+    expectNoKeyDown();
+}
+
 // What the backends report about a real program, beyond what delivery needs to succeed.
 TEST_F(DeliveryIntegrationTest, BackendsDescribeTheFrontProgramItsWindowAndField)
 {
@@ -330,6 +394,25 @@ TEST_F(DeliveryIntegrationTest, BackendsDescribeTheFrontProgramItsWindowAndField
     run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+a")});
     EXPECT_TRUE(QTest::qWaitFor([&] { return accessibility.selectedRange(*field) == TextRange{0, 3}; }, startTimeoutMs));
     expectNoKeyDown();
+}
+
+// A terminal's screen says it is one, whatever its window class; a text entry does not.
+TEST_F(DeliveryIntegrationTest, TerminalScreenIsToldApartFromATextField)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("xfce4-terminal")).isEmpty())
+        GTEST_SKIP() << "xfce4-terminal is not installed (scripts/setup --test)";
+    QProcess *terminal = launch(QStringLiteral("xfce4-terminal"), {QStringLiteral("--disable-server")});
+    ASSERT_TRUE(waitUntilFocused(terminal));
+    const auto screen = accessibility.focusedElement(static_cast<std::int32_t>(terminal->processId()));
+    ASSERT_TRUE(screen);
+    EXPECT_TRUE(accessibility.isTerminal(*screen));
+    EXPECT_FALSE(accessibility.isSecureTextField(*screen));
+
+    QProcess *target = launchTarget(QStringLiteral("Plain field"));
+    ASSERT_TRUE(waitUntilFocused(target));
+    const auto field = accessibility.focusedElement(static_cast<std::int32_t>(target->processId()));
+    ASSERT_TRUE(field);
+    EXPECT_FALSE(accessibility.isTerminal(*field));
 }
 
 TEST_F(DeliveryIntegrationTest, KeysHeldThroughXTestAreNotOnAnyRealKeyboard)
