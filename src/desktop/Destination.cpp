@@ -191,7 +191,7 @@ Destination::FocusCheck Destination::checkFocus(std::int32_t pid) const
     return check;
 }
 
-bool Destination::focusStillHeld(std::int32_t pid, const FocusCheck &check) const
+Destination::Hold Destination::focusStillHeld(std::int32_t pid, const FocusCheck &check) const
 {
     Workspace &workspace = *m_services.workspace;
     Accessibility &accessibility = *m_services.accessibility;
@@ -199,22 +199,25 @@ bool Destination::focusStillHeld(std::int32_t pid, const FocusCheck &check) cons
 
     const auto front = workspace.frontmostApplication();
     if (!front || front->pid != pid)
-        return false;
+        return Hold::moved;
     if (!m_focusedWindow && m_windowFrame && frontWindowFrame(pid) != m_windowFrame)
-        return false;
+        return Hold::moved;
 
     // The window and the field found a moment ago are still the focused ones exactly when they
-    // still say so; an unanswered question counts as a change.
+    // still say so.
     const double deadline = clock.now() + heldKeysQueryBudget;
     auto ask = [&](const AccessibleElement &element, FocusHold what) {
         const int boundMs = std::max(1, static_cast<int>((deadline - clock.now()) * 1000));
-        return accessibility.stillHolds(element, what, boundMs).value_or(false);
+        const std::optional<bool> answer = accessibility.stillHolds(element, what, boundMs);
+        return !answer ? Hold::unanswered : *answer ? Hold::held : Hold::moved;
     };
-    if (check.window && !ask(*check.window, FocusHold::window))
-        return false;
-    if (check.element && !ask(*check.element, FocusHold::field))
-        return false;
-    return true;
+    if (check.window) {
+        if (const Hold hold = ask(*check.window, FocusHold::window); hold != Hold::held)
+            return hold;
+    }
+    if (check.element)
+        return ask(*check.element, FocusHold::field);
+    return Hold::held;
 }
 
 bool Destination::unchanged(const Placed &placed) const
@@ -299,9 +302,18 @@ QCoro::Task<Destination::Delivery> Destination::deliver(QString text, Cancellati
     if (m_practiceEditor) {
         QMetaObject::invokeMethod(m_practiceEditor.data(), "paste", Qt::DirectConnection);
     } else {
-        const std::optional<Delivery> abandoned = co_await typePasteChord(chord, pid, check, placed, token);
-        if (abandoned)
-            co_return *abandoned;
+        Keystroke keystroke = co_await typePasteChord(chord, pid, check, placed, token);
+        if (keystroke.unanswered) {
+            // The target was too busy to answer while Ctrl was down, so nothing was pasted and
+            // nothing says focus moved: look again with every key up, and try once more.
+            if (token.isCancelled() || !unchanged(placed) || !(check = checkFocus(pid)).focused)
+                co_return Delivery::copiedBecauseFocusChanged;
+            keystroke = co_await typePasteChord(chord, pid, check, placed, token);
+            if (keystroke.unanswered)
+                co_return Delivery::copiedBecauseFocusChanged;
+        }
+        if (keystroke.abandoned)
+            co_return *keystroke.abandoned;
         // Every key is up again; give the target time to take the paste in.
         co_await clock.sleep(verifyWait);
     }
@@ -336,9 +348,8 @@ QCoro::Task<Destination::Delivery> Destination::deliver(QString text, Cancellati
     co_return Delivery::pasteRequested;
 }
 
-QCoro::Task<std::optional<Destination::Delivery>> Destination::typePasteChord(PasteChord &chord, std::int32_t pid,
-                                                                              FocusCheck check, Placed placed,
-                                                                              CancellationToken token)
+QCoro::Task<Destination::Keystroke> Destination::typePasteChord(PasteChord &chord, std::int32_t pid, FocusCheck check,
+                                                                 Placed placed, CancellationToken token)
 {
     Clock &clock = *m_services.clock;
 
@@ -348,16 +359,24 @@ QCoro::Task<std::optional<Destination::Delivery>> Destination::typePasteChord(Pa
     const auto releaseKeys = qScopeGuard([&chord] { chord.finish(); });
 
     if (!chord.pressModifiers())
-        co_return Delivery::copied;
+        co_return Keystroke{Delivery::copied};
     const bool modifiersHeld = co_await clock.sleep(modifierWait, token);
-    if (!modifiersHeld || token.isCancelled() || !unchanged(placed) || !focusStillHeld(pid, check))
-        co_return Delivery::copiedBecauseFocusChanged;
+    if (!modifiersHeld || token.isCancelled() || !unchanged(placed))
+        co_return Keystroke{Delivery::copiedBecauseFocusChanged};
+    switch (focusStillHeld(pid, check)) {
+    case Hold::held:
+        break;
+    case Hold::moved:
+        co_return Keystroke{Delivery::copiedBecauseFocusChanged};
+    case Hold::unanswered:
+        co_return Keystroke{std::nullopt, true};
+    }
     // From the key's press on, cancellation changes nothing: the keystroke completes and is
     // verified, so these waits run their full length.
     if (!chord.pressKey())
-        co_return Delivery::copied; // the key never went out, so nothing can have been pasted
+        co_return Keystroke{Delivery::copied}; // the key never went out, so nothing can have been pasted
     co_await clock.sleep(keyWait);
-    co_return std::nullopt;
+    co_return Keystroke{};
 }
 
 void Destination::requestAccessibility(Accessibility &accessibility, KeyboardPoster &keyboard)

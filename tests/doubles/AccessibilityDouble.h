@@ -27,8 +27,10 @@ public:
     std::optional<AccessibleElement> systemFocused;
     std::map<QString, std::int32_t> processes;          ///< owning pid by bus name
     /// What the quick focus question answers: by default whether the element is still the focused
-    /// one (or focused window) of some program; scripted answers override that, absent = no answer.
-    std::map<std::pair<QString, QString>, std::optional<bool>> quickAnswers;
+    /// one (or focused window) of some program. Scripted answers for an element come first, one
+    /// per question, absent = no answer; `quickAnswersRepeat` keeps repeating the last one.
+    std::map<std::pair<QString, QString>, std::vector<std::optional<bool>>> quickAnswers;
+    bool quickAnswersRepeat = false;
     /// Every quick question asked, with the bound it allowed.
     std::vector<int> quickBounds;
     /// Searches for a focused element or window so far (the slow questions).
@@ -74,8 +76,12 @@ public:
     std::optional<bool> stillHolds(const AccessibleElement &e, FocusHold what, int boundMs) override
     {
         quickBounds.push_back(boundMs);
-        if (auto it = quickAnswers.find({e.busName, e.objectPath}); it != quickAnswers.end())
-            return it->second;
+        if (auto it = quickAnswers.find({e.busName, e.objectPath}); it != quickAnswers.end() && !it->second.empty()) {
+            const std::optional<bool> answer = it->second.front();
+            if (!quickAnswersRepeat || it->second.size() > 1)
+                it->second.erase(it->second.begin());
+            return answer;
+        }
         const auto &holders = what == FocusHold::field ? focused : windows;
         return std::any_of(holders.begin(), holders.end(), [&e](const auto &entry) { return entry.second == e; });
     }

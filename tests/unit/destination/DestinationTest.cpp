@@ -584,22 +584,55 @@ TEST_F(DestinationTest, WhileKeysAreHeldOnlyBoundedQuickQuestionsAreAsked)
         EXPECT_TRUE(bound >= 1 && bound <= 15) << bound;
 }
 
-TEST_F(DestinationTest, QuickQuestionWithoutTheRightAnswerReleasesCtrlAndKeepsTheText)
+TEST_F(DestinationTest, QuickQuestionAnsweredNoOrNeverReleasesCtrlAndKeepsTheText)
 {
-    // Unanswered (a program too slow to reply while Ctrl is down), or answered "no longer".
-    for (const auto &[element, answer] : {std::pair{window, std::optional<bool>()}, std::pair{field, std::optional<bool>()},
-                                          std::pair{window, std::optional(false)}, std::pair{field, std::optional(false)}}) {
+    // "No longer" abandons at once; no answer (a program too busy to reply while Ctrl is down)
+    // abandons the keystroke and tries once more with every key up, then gives up.
+    const QStringList once{"control down", "control up"};
+    const QStringList twice = once + once;
+    struct Case {
+        AccessibleElement element;
+        std::optional<bool> answer;
+        QStringList posts;
+    };
+    for (const Case &c : {Case{window, false, once}, Case{field, false, once}, Case{window, std::nullopt, twice},
+                          Case{field, std::nullopt, twice}}) {
         accessibility.quickAnswers.clear();
-        accessibility.quickAnswers[{element.busName, element.objectPath}] = answer;
+        accessibility.quickAnswers[{c.element.busName, c.element.objectPath}] = {c.answer};
+        accessibility.quickAnswersRepeat = true;
         keyboard.posts.clear();
         result.reset();
         Destination destination = capture();
         EXPECT_EQ(deliver(destination, QStringLiteral("text")), Delivery::copiedBecauseFocusChanged)
-            << element.objectPath.toStdString() << " answered " << answer.value_or(-1);
-        EXPECT_EQ(keyboard.posts, (QStringList{"control down", "control up"}));
+            << c.element.objectPath.toStdString() << " answered " << c.answer.value_or(-1);
+        EXPECT_EQ(keyboard.posts, c.posts);
         EXPECT_EQ(clipboard.text(), QStringLiteral("text"));
     }
     EXPECT_TRUE(pasted.isEmpty());
+}
+
+TEST_F(DestinationTest, BusyTargetGetsTheKeystrokeOnTheSecondTry)
+{
+    accessibility.quickAnswers[{field.busName, field.objectPath}] = {std::nullopt};
+    Destination destination = capture();
+    EXPECT_EQ(deliver(destination, QStringLiteral("hello")), Delivery::inserted);
+    EXPECT_EQ(keyboard.posts, (QStringList{"control down", "control up", "control down", "v down", "v up", "control up"}));
+    EXPECT_EQ(pasted, QStringList{"hello"});
+
+    // Focus moves to another field while the first try is abandoned: the second never starts.
+    const AccessibleElement otherField{field.busName, QStringLiteral("/org/a11y/atspi/accessible/77")};
+    accessibility.quickAnswers[{field.busName, field.objectPath}] = {std::nullopt};
+    keyboard.posts.clear();
+    result.reset();
+    const auto application = keyboard.onPost;
+    keyboard.onPost = [&](const KeyboardKey &key, bool down) {
+        application(key, down);
+        if (key == Keys::control && !down)
+            accessibility.focused[targetPid] = otherField;
+    };
+    Destination moving = capture();
+    EXPECT_EQ(deliver(moving, QStringLiteral("hello")), Delivery::copiedBecauseFocusChanged);
+    EXPECT_EQ(keyboard.posts, (QStringList{"control down", "control up"}));
 }
 
 TEST_F(DestinationTest, TerminalScreenGetsControlShiftVWhateverItsWindowClass)
