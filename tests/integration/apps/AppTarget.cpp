@@ -156,7 +156,8 @@ std::vector<AppSpec> makeMatrix()
          .readback = Readback::terminalLine,
          .expectedStatus = QStringLiteral("Paste sent; check the field"),
          .note = QStringLiteral(
-             "xterm has no accessibility at all; it gets Shift+Insert and the primary selection")},
+             "xterm has no accessibility at all; it gets Shift+Insert and the primary selection"),
+         .pastesPrimary = true},
     };
 }
 

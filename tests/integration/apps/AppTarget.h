@@ -45,6 +45,8 @@ struct AppSpec {
     /// The status a dictation into it must end with, and why when it is not "Paste confirmed".
     QString expectedStatus = QStringLiteral("Paste confirmed");
     QString note{};
+    /// It pastes the primary selection (Shift+Insert), which then holds the text like the clipboard.
+    bool pastesPrimary = false;
 };
 
 /// Every application of the matrix, in a fixed order.

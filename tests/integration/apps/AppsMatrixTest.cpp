@@ -66,6 +66,7 @@ TEST_P(AppsMatrix, DictationArrivesWithAnHonestStatusAndTheClipboardFollowsIt)
     ASSERT_TRUE(target.start(&error)) << error.toStdString();
     const qsizetype kept = talvex->readLibrary() ? talvex->readLibrary()->history.size() : 0;
     QGuiApplication::clipboard()->setText(clipboardBefore);
+    QGuiApplication::clipboard()->setText(clipboardBefore, QClipboard::Selection);
 
     const auto stop =
         e2e::dictate(*talvex, keys, {controlKey, shiftKey, spaceKey}, Gesture::hold, *wav, &error);
@@ -89,6 +90,11 @@ TEST_P(AppsMatrix, DictationArrivesWithAnHonestStatusAndTheClipboardFollowsIt)
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
               status == QLatin1String("Paste confirmed") ? clipboardBefore : text)
         << "a confirmed paste gives the clipboard back; any other outcome leaves the text there";
+    const QString primary = QGuiApplication::clipboard()->text(QClipboard::Selection);
+    if (!app.pastesPrimary || status == QLatin1String("Paste confirmed"))
+        EXPECT_EQ(primary, clipboardBefore) << "the primary selection is the user's";
+    else
+        EXPECT_EQ(primary, text) << "Shift+Insert pasted the primary selection, which keeps the text";
     EXPECT_EQ(XTestKeyboard::keysDown(), std::vector<int>{}) << "a key was left pressed";
 }
 
