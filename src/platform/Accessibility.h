@@ -68,9 +68,9 @@ public:
     /// has no text or cannot be asked.
     virtual std::optional<TextRange> selectedRange(const AccessibleElement &element) = 0;
 
-    /// One quick question asked while paste keys are held: does `element` still hold focus (a field)
-    /// or still be the active window (a window)? The program gets at most `boundMs` to answer;
-    /// absent when it did not, so a slow program never keeps a key down for long.
+    /// One quick question asked while paste keys are held: whether the field `element` still has
+    /// keyboard focus, or the window `element` is still the active one. The program gets at most
+    /// `boundMs` to answer; absent when it did not, so a slow program never keeps a key down long.
     virtual std::optional<bool> stillHolds(const AccessibleElement &element, FocusHold what, int boundMs) = 0;
 
     /// Starts counting the caret moves and text changes that programs announce. The service sends
