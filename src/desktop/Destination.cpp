@@ -29,6 +29,9 @@ constexpr qreal minimumWindowSide = 80;
 // While paste keys are down the target gets this long, in all, to answer the focus test: a slow
 // program must not keep Ctrl pressed (and turn the user's own typing into shortcuts).
 constexpr double heldKeysQueryBudget = 0.015;
+// A target too busy to answer that quickly (a loaded machine, a program still starting) gets the
+// keystroke tried again this many times, each after a full focus test with every key up.
+constexpr int keystrokeRetries = 2;
 
 bool isTextEditor(const QWidget *widget)
 {
@@ -303,15 +306,15 @@ QCoro::Task<Destination::Delivery> Destination::deliver(QString text, Cancellati
         QMetaObject::invokeMethod(m_practiceEditor.data(), "paste", Qt::DirectConnection);
     } else {
         Keystroke keystroke = co_await typePasteChord(chord, pid, check, placed, token);
-        if (keystroke.unanswered) {
+        for (int retry = 0; keystroke.unanswered && retry < keystrokeRetries; ++retry) {
             // The target was too busy to answer while Ctrl was down, so nothing was pasted and
-            // nothing says focus moved: look again with every key up, and try once more.
+            // nothing says focus moved: look again with every key up, and try again.
             if (token.isCancelled() || !unchanged(placed) || !(check = checkFocus(pid)).focused)
                 co_return Delivery::copiedBecauseFocusChanged;
             keystroke = co_await typePasteChord(chord, pid, check, placed, token);
-            if (keystroke.unanswered)
-                co_return Delivery::copiedBecauseFocusChanged;
         }
+        if (keystroke.unanswered)
+            co_return Delivery::copiedBecauseFocusChanged;
         if (keystroke.abandoned)
             co_return *keystroke.abandoned;
         // Every key is up again; give the target time to take the paste in.

@@ -75,8 +75,11 @@ TEST_P(AppsMatrix, DictationArrivesWithAnHonestStatusAndTheClipboardFollowsIt)
         talvex->waitForLine(QStringLiteral("delivery"), QStringLiteral("Delivery to"), stop->firstLine);
     ASSERT_TRUE(delivered) << talvex->log().toStdString();
     const QString status = delivered->message.mid(delivered->message.lastIndexOf(QStringLiteral(": ")) + 2);
-    EXPECT_EQ(status, app.expectedStatus) << delivered->message.toStdString() << "\n"
-                                          << app.note.toStdString();
+    const QStringList lines = talvex->log().split(QLatin1Char('\n'));
+    EXPECT_EQ(status, app.expectedStatus)
+        << delivered->message.toStdString() << "\n"
+        << app.note.toStdString() << "\n--- talvex's last lines:\n"
+        << lines.mid(std::max<qsizetype>(0, lines.size() - 40)).join(QLatin1Char('\n')).toStdString();
 
     std::optional<Library> library;
     ASSERT_TRUE(
