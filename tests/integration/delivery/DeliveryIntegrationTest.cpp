@@ -14,7 +14,9 @@
 #include <QDBusReply>
 #include <QDBusVariant>
 #include <QGuiApplication>
+#include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -296,6 +298,43 @@ TEST_F(DeliveryIntegrationTest, WindowWithoutOrWithAForeignProcessIdStillReceive
         target->kill();
         target->waitForFinished(5000);
     }
+    expectNoKeyDown();
+}
+
+// A sandboxed (Flatpak) program reaches the accessibility bus through a D-Bus proxy, whose process
+// id its connection then carries: the program in front is still found by its active window.
+TEST_F(DeliveryIntegrationTest, ProgramBehindABusProxyIsFoundByItsActiveWindow)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("xdg-dbus-proxy")).isEmpty())
+        GTEST_SKIP() << "xdg-dbus-proxy is not installed (scripts/setup --test)";
+    QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                                      QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
+    const QDBusReply<QString> address = QDBusConnection::sessionBus().call(ask);
+    ASSERT_TRUE(address.isValid());
+    const QString socket = qEnvironmentVariable("TALVEX_TEST_TMP") + QStringLiteral("/a11y-proxy");
+    launch(QStringLiteral("xdg-dbus-proxy"), {address.value(), socket});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(socket); }, startTimeoutMs));
+
+    auto zenity = std::make_unique<QProcess>();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("AT_SPI_BUS_ADDRESS"), QStringLiteral("unix:path=") + socket);
+    zenity->setProcessEnvironment(environment);
+    zenity->start(QStringLiteral("zenity"), {QStringLiteral("--entry"), QStringLiteral("--title=Sandboxed")});
+    ASSERT_TRUE(zenity->waitForStarted(startTimeoutMs));
+    QProcess *sandboxed = zenity.get();
+    processes.push_back(std::move(zenity));
+    ASSERT_TRUE(waitUntilFocused(sandboxed));
+    const auto pid = static_cast<std::int32_t>(sandboxed->processId());
+    const auto field = accessibility.focusedElement(pid);
+    ASSERT_TRUE(field);
+    EXPECT_NE(accessibility.processIdentifier(*field), pid) << "the connection should be the proxy's";
+
+    Destination destination(services(), nullptr, false);
+    EXPECT_EQ(destination.focusedElement(), field);
+    EXPECT_EQ(deliver(destination, QStringLiteral("through the proxy")), Delivery::inserted);
+    run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
+    ASSERT_TRUE(QTest::qWaitFor([sandboxed] { return sandboxed->state() == QProcess::NotRunning; }, startTimeoutMs));
+    EXPECT_EQ(sandboxed->readAllStandardOutput(), QByteArray("through the proxy\n"));
     expectNoKeyDown();
 }
 

@@ -10,6 +10,7 @@
 #include <QDBusObjectPath>
 #include <QDBusReply>
 #include <QDBusVariant>
+#include <QFileInfo>
 #include <QUuid>
 
 #include <algorithm>
@@ -112,6 +113,7 @@ std::optional<QDBusConnection> AtspiAccessibility::bus()
         QDBusConnection::disconnectFromBus(m_connectionName);
         m_connected = false;
         m_pids.clear();
+        m_proxied.clear();
     }
     QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
                                                       QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
@@ -218,11 +220,38 @@ std::optional<std::int32_t> AtspiAccessibility::processIdentifier(const Accessib
 std::vector<AccessibleElement> AtspiAccessibility::applications(std::optional<std::int32_t> pid)
 {
     std::vector<AccessibleElement> result;
+    std::vector<AccessibleElement> proxied;
     for (const AccessibleElement &application : children({registryService, rootPath})) {
-        if (!pid || processIdentifier(application) == pid)
+        const auto owner = processIdentifier(application);
+        if (!pid || owner == pid)
             result.push_back(application);
+        else if (owner && connectsThroughProxy(application, *owner))
+            proxied.push_back(application);
+    }
+    if (!pid || !result.empty())
+        return result;
+    // A sandboxed program (Flatpak) reaches the accessibility bus through a proxy, so its
+    // connection carries the proxy's process id, not the program's. The program with the active
+    // window is then the one the desktop has in front: accept it when exactly one proxied program
+    // has an active window.
+    for (const AccessibleElement &application : proxied) {
+        if (activeWindow(application)) {
+            if (!result.empty())
+                return {}; // two candidates: neither can be told to be the program in front
+            result.push_back(application);
+        }
     }
     return result;
+}
+
+bool AtspiAccessibility::connectsThroughProxy(const AccessibleElement &application, std::int32_t owner)
+{
+    if (const auto known = m_proxied.find(application.busName); known != m_proxied.end())
+        return known.value();
+    const QString executable = QFileInfo(QStringLiteral("/proc/%1/exe").arg(owner)).symLinkTarget();
+    const bool proxy = QFileInfo(executable).fileName() == QLatin1String("xdg-dbus-proxy");
+    m_proxied.insert(application.busName, proxy);
+    return proxy;
 }
 
 std::optional<AccessibleElement> AtspiAccessibility::activeWindow(const AccessibleElement &application)

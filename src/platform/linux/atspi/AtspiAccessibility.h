@@ -49,6 +49,9 @@ private:
     std::optional<std::uint64_t> states(const AccessibleElement &element, std::optional<int> timeoutMs = {});
     std::optional<unsigned> role(const AccessibleElement &element);
     std::vector<AccessibleElement> applications(std::optional<std::int32_t> pid);
+    /// True when `application`'s connection, owned by process `owner`, comes through a D-Bus proxy
+    /// (as a sandboxed program's does).
+    bool connectsThroughProxy(const AccessibleElement &application, std::int32_t owner);
     std::optional<AccessibleElement> activeWindow(const AccessibleElement &application);
     std::optional<AccessibleElement> findFocused(const AccessibleElement &root);
     AccessibleElement innermostFocused(AccessibleElement element);
@@ -58,6 +61,7 @@ private:
     QString m_connectionName;
     bool m_connected = false;
     QHash<QString, std::int32_t> m_pids; ///< owner pid by bus name; bus names are never reused
+    QHash<QString, bool> m_proxied; ///< whether a program connects through a proxy, by bus name
     std::unique_ptr<AtspiAnnouncements> m_announcements;
     int m_caretWatches = 0;
 };
