@@ -119,7 +119,7 @@ void MenuCommands::copyLastTranscript()
     if (!transcript)
         return;
     // Plain text only: whatever else was on the clipboard goes.
-    if (!m_clipboard.setText(transcript->text))
+    if (!m_clipboard.setText(ClipboardSelection::clipboard, transcript->text))
         qCWarning(lcApp, "The last transcript could not be put on the clipboard");
 }
 

@@ -51,31 +51,31 @@ TEST(WaylandClipboard, SnapshotTextAndRestoreKeepEveryFormatAndCountEveryChange)
 
     const QByteArray html = "<b>kept</b> across the dictation";
     copy(html, QStringLiteral("text/html"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !clipboard->snapshot().empty(); }, waitMs));
-    const ClipboardSnapshot before = clipboard->snapshot();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !clipboard->snapshot(ClipboardSelection::clipboard).empty(); }, waitMs));
+    const ClipboardSnapshot before = clipboard->snapshot(ClipboardSelection::clipboard);
     ASSERT_EQ(before.size(), 1u);
     EXPECT_EQ(dataOf(before.front(), QStringLiteral("text/html")), html);
     EXPECT_GE(before.front().size(), 2u) << "wl-copy offers its text under several types, and each is kept";
 
-    const std::uint64_t count = clipboard->changeCount();
-    ASSERT_TRUE(clipboard->setText(QStringLiteral("dictated ✓ text")));
-    const std::uint64_t placed = clipboard->changeCount();
+    const std::uint64_t count = clipboard->changeCount(ClipboardSelection::clipboard);
+    ASSERT_TRUE(clipboard->setText(ClipboardSelection::clipboard, QStringLiteral("dictated ✓ text")));
+    const std::uint64_t placed = clipboard->changeCount(ClipboardSelection::clipboard);
     EXPECT_GT(placed, count) << "our own change is counted before setText returns";
     EXPECT_EQ(paste(QStringLiteral("text/plain;charset=utf-8")), QStringLiteral("dictated ✓ text").toUtf8());
-    EXPECT_EQ(clipboard->changeCount(), placed) << "reading does not change the clipboard";
-    EXPECT_EQ(clipboard->snapshot().front().front().second, QStringLiteral("dictated ✓ text").toUtf8())
+    EXPECT_EQ(clipboard->changeCount(ClipboardSelection::clipboard), placed) << "reading does not change the clipboard";
+    EXPECT_EQ(clipboard->snapshot(ClipboardSelection::clipboard).front().front().second, QStringLiteral("dictated ✓ text").toUtf8())
         << "our own data is read without asking ourselves through the compositor";
 
-    ASSERT_TRUE(clipboard->restore(before));
+    ASSERT_TRUE(clipboard->restore(ClipboardSelection::clipboard, before));
     EXPECT_EQ(paste(QStringLiteral("text/html")), html);
 
-    const std::uint64_t restored = clipboard->changeCount();
+    const std::uint64_t restored = clipboard->changeCount(ClipboardSelection::clipboard);
     copy("someone else's", QStringLiteral("text/plain"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return clipboard->changeCount() != restored; }, waitMs))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return clipboard->changeCount(ClipboardSelection::clipboard) != restored; }, waitMs))
         << "another program's change is counted";
 
-    ASSERT_TRUE(clipboard->restore({}));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return clipboard->snapshot().empty(); }, waitMs))
+    ASSERT_TRUE(clipboard->restore(ClipboardSelection::clipboard, {}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return clipboard->snapshot(ClipboardSelection::clipboard).empty(); }, waitMs))
         << "an empty snapshot leaves the clipboard empty";
 }
 

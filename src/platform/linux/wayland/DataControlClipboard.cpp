@@ -206,8 +206,10 @@ std::optional<QByteArray> DataControlClipboard::receive(const QString &type, int
     }
 }
 
-ClipboardSnapshot DataControlClipboard::snapshot()
+ClipboardSnapshot DataControlClipboard::snapshot(ClipboardSelection selection)
 {
+    if (selection != ClipboardSelection::clipboard)
+        return {};
     // Reading our own data through the compositor would wait for ourselves; we hold it anyway.
     if (m_source)
         return m_served.empty() ? ClipboardSnapshot{} : ClipboardSnapshot{m_served};
@@ -231,8 +233,10 @@ ClipboardSnapshot DataControlClipboard::snapshot()
     return {item};
 }
 
-bool DataControlClipboard::setText(const QString &text)
+bool DataControlClipboard::setText(ClipboardSelection selection, const QString &text)
 {
+    if (selection != ClipboardSelection::clipboard)
+        return false;
     const QByteArray bytes = text.toUtf8();
     ClipboardItem item;
     for (const QString &type : textTypes)
@@ -240,8 +244,10 @@ bool DataControlClipboard::setText(const QString &text)
     return offer(item);
 }
 
-bool DataControlClipboard::restore(const ClipboardSnapshot &snapshot)
+bool DataControlClipboard::restore(ClipboardSelection selection, const ClipboardSnapshot &snapshot)
 {
+    if (selection != ClipboardSelection::clipboard)
+        return false;
     // The Wayland clipboard holds one item, so later items add only formats not seen yet.
     ClipboardItem merged;
     for (const ClipboardItem &item : snapshot) {

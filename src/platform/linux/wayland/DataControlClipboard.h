@@ -25,10 +25,16 @@ class DataControlClipboard final : public Clipboard {
     DataControlClipboard(const DataControlClipboard &) = delete;
     DataControlClipboard &operator=(const DataControlClipboard &) = delete;
 
-    ClipboardSnapshot snapshot() override;
-    bool setText(const QString &text) override;
-    bool restore(const ClipboardSnapshot &snapshot) override;
-    std::uint64_t changeCount() override { return m_changes; }
+    /// Only the clipboard is served here: Wayland applications paste with Ctrl+V, and the
+    /// terminals that paste the primary selection are X11 programs.
+    bool hasPrimary() override { return false; }
+    ClipboardSnapshot snapshot(ClipboardSelection selection) override;
+    bool setText(ClipboardSelection selection, const QString &text) override;
+    bool restore(ClipboardSelection selection, const ClipboardSnapshot &snapshot) override;
+    std::uint64_t changeCount(ClipboardSelection selection) override
+    {
+        return selection == ClipboardSelection::clipboard ? m_changes : 0;
+    }
 
   private:
     explicit DataControlClipboard(std::shared_ptr<WaylandConnection> connection);
