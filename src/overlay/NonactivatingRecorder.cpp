@@ -15,9 +15,14 @@ NonactivatingRecorder::NonactivatingRecorder(DictationController *controller, Re
 {
     setWindowTitle(QStringLiteral("Talvex Recorder"));
     setAttribute(Qt::WA_ShowWithoutActivating);
-    setAttribute(Qt::WA_X11NetWmWindowTypeNotification);
     // The window gets a visual with alpha, so the same window can be translucent or masked.
     setAttribute(Qt::WA_TranslucentBackground);
+    // Qt writes the X11 window type only onto a native window that exists, so make it first. The
+    // type is what keeps the panel from taking the keyboard where nothing else manages it: Xwayland
+    // compositors give the keyboard to every unmanaged window that maps, except notifications,
+    // menus, tooltips and the like, and sway 1.7 does not look at the input hint.
+    create();
+    setAttribute(Qt::WA_X11NetWmWindowTypeNotification);
     setFocusPolicy(Qt::NoFocus);
     for (QWidget *child : findChildren<QWidget *>())
         child->setFocusPolicy(Qt::NoFocus);

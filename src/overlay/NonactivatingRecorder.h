@@ -11,8 +11,9 @@ class RecorderView;
 
 /// The recorder's window: frameless, above other windows, and never focused or activated, so the
 /// program the user dictates into keeps the keyboard. The window manager is bypassed altogether
-/// (it cannot hand the window focus it never sees), and clicks on it reach the stop button without
-/// activating anything.
+/// (it cannot hand the window focus it never sees), the window is typed as a notification (which
+/// a Wayland compositor goes by for such a window under Xwayland), and clicks on it reach the stop
+/// button without activating anything.
 class NonactivatingRecorder final : public QWidget {
     Q_OBJECT
   public:

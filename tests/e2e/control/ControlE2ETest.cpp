@@ -120,9 +120,9 @@ TEST(ControlE2ETest, CommandsWithoutARunningTalvexSayOneSentenceAndFail)
     for (const char *command : {"toggle", "start", "stop", "cancel"}) {
         const CommandRun run = talvexCommand({QString::fromLatin1(command)});
         EXPECT_EQ(run.exitCode, 1) << command;
-        EXPECT_EQ(run.err, QStringLiteral("Talvex is not running; start it with \"talvex\" first.\n"))
+        EXPECT_EQ(run.err.toStdString(), "Talvex is not running; start it with \"talvex\" first.\n")
             << command;
-        EXPECT_TRUE(run.out.isEmpty()) << command;
+        EXPECT_TRUE(run.out.isEmpty()) << command << ": " << run.out.toStdString();
     }
 }
 

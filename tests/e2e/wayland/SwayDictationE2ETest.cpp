@@ -1,8 +1,9 @@
 // The talvex executable in a headless sway session dictating into zenity's GTK entry, a native
 // Wayland window: the shortcut held (let go key first, then modifiers first), tapped, and a Ctrl+Alt
 // chord, all through sway's bindings, with flite speech played into the microphone; then what a
-// user would check: the text in the field, "Paste confirmed", the clipboard as it was, no key held,
-// the bindings gone with talvex, and the user's own binding refused and left working.
+// user would check: the recorder panel over zenity without taking its keyboard, the text in the
+// field, "Paste confirmed", the clipboard as it was, no key held, the bindings gone with talvex, and
+// the user's own binding refused and left working.
 #include "AtspiAccessibility.h"
 #include "DictationHarness.h"
 #include "SwayIpc.h"
@@ -60,6 +61,32 @@ QByteArray clipboardTool(const QString &program, const QStringList &arguments, c
 QByteArray pasteClipboard()
 {
     return clipboardTool(QStringLiteral("wl-paste"), {QStringLiteral("--no-newline")});
+}
+
+/// Whether talvex's recorder panel is on screen: a mapped top-level window of that title on Xwayland.
+bool recorderShown()
+{
+    const x11::XcbConnection connection = x11::connectToDisplay();
+    if (!connection)
+        return false;
+    xcb_connection_t *c = connection.get();
+    const x11::XcbReply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(c, xcb_query_tree(c, x11::rootWindow(c)), nullptr));
+    if (!tree)
+        return false;
+    const xcb_window_t *windows = xcb_query_tree_children(tree.get());
+    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+        const x11::XcbReply<xcb_get_property_reply_t> name(xcb_get_property_reply(
+            c, xcb_get_property(c, 0, windows[i], XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 64),
+            nullptr));
+        const x11::XcbReply<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, windows[i]), nullptr));
+        if (name && attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE &&
+            QByteArray(static_cast<const char *>(xcb_get_property_value(name.get())),
+                       xcb_get_property_value_length(name.get())) == "Talvex Recorder")
+            return true;
+    }
+    return false;
 }
 
 /// Whether sway has a press binding on `combination`: removing it is the only way to ask, so one
@@ -174,6 +201,9 @@ class SwayDictationE2ETest : public ::testing::Test {
         ASSERT_TRUE(talvex.waitForLine(QStringLiteral("app"), QStringLiteral("Phase recording"), first))
             << "the dictation never started recording\n"
             << talvex.log().toStdString();
+        // The panel shows over zenity while the dictation runs; the paste below proves that zenity
+        // kept the keyboard all along.
+        EXPECT_TRUE(waitFor(recorderShown, 10s)) << "the recorder panel did not show";
         ASSERT_TRUE(play(*wav));
         if (dictation.tapTwice)
             pressAll();
