@@ -102,8 +102,12 @@ main() {
     # switches to a release.
     local said version
     if ! said=$("$release/bin/talvex" --version 2>/dev/null); then
+        local missing
+        missing=$(ldd "$release/bin/talvex" 2>/dev/null | awk '/not found/ { print "    " $1 }')
         fail "this talvex does not start on this computer:
-$("$release/bin/talvex" --version 2>&1 >/dev/null | head -n 5)
+$("$release/bin/talvex" --version 2>&1 >/dev/null | head -n 5)${missing:+
+These libraries are missing:
+$missing}
 It needs Qt 6.4, PocketSphinx, libpulse, xcb and OpenSSL 3 as Debian 12 ships them; the Install
 section of the README names the packages. Nothing was installed."
     fi
