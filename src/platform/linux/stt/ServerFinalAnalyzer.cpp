@@ -40,7 +40,8 @@ struct AnalysisEnd {
 
 // Once the on-device analysis has ended nobody reads its queue: end it, so the input thread never
 // waits for room that will not come.
-QCoro::Task<AnalysisEnd> watchAnalysis(QCoro::Task<> analysis, std::shared_ptr<AnalyzerInputStream> forwarded)
+QCoro::Task<AnalysisEnd> watchAnalysis(QCoro::Task<> analysis, std::shared_ptr<AnalyzerInputStream> forwarded,
+                                       std::shared_ptr<ServerFinalDictation> dictation)
 {
     AnalysisEnd end;
     try {
@@ -49,6 +50,7 @@ QCoro::Task<AnalysisEnd> watchAnalysis(QCoro::Task<> analysis, std::shared_ptr<A
         end.failure = std::current_exception();
     }
     forwarded->finish();
+    dictation->analysisEnded();
     co_return end;
 }
 
@@ -82,15 +84,22 @@ QCoro::Task<> ServerFinalAnalyzer::start(std::shared_ptr<AnalyzerInputStream> in
     auto forwarded = std::make_shared<AnalyzerInputStream>(forwardCapacity);
     m_forwarded = forwarded;
     auto dictation = m_module->dictation();
-    auto analysis = watchAnalysis(m_onDevice->start(forwarded), forwarded);
+    auto analysis = watchAnalysis(m_onDevice->start(forwarded), forwarded, dictation);
     auto copying = onWorkerThread(
         [input, forwarded, dictation] { return forwardInput(*input, *forwarded, *dictation); });
     const std::exception_ptr inputError = co_await copying;
-    // The server works while the on-device recogniser finishes its last words.
+    // The server works while the on-device recogniser catches up with the audio. Should the server's
+    // text come first, the rest of the on-device analysis would only delay it.
     if (inputError)
         dictation->abandon();
     else
         dictation->audioComplete();
+    auto onDevice = m_onDevice;
+    if (co_await dictation->serverTextFirst()) {
+        // The on-device analysis winds down by itself; nothing waits for it.
+        co_await onDevice->cancelAndFinishNow();
+        co_return;
+    }
     const AnalysisEnd end = co_await analysis;
     if (end.failure)
         std::rethrow_exception(end.failure);

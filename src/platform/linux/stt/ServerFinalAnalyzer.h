@@ -9,9 +9,10 @@ namespace talvex {
 
 /// Runs the on-device analyzer of one dictation and keeps a copy of the audio it is given: each
 /// buffer is recorded on the way through, and once the input ends the whole recording goes to the
-/// transcription server while the on-device recogniser finishes beside it. Finalizing waits for the
-/// server: with its text the on-device analysis is no longer needed and is cancelled; without it the
-/// on-device analysis finalizes as usual and its transcript stands in.
+/// transcription server while the on-device recogniser catches up beside it. Should the server's text
+/// come first, the on-device analysis is cancelled and not waited for; finalizing waits for the
+/// server, and without its text the on-device analysis finalizes as usual and its transcript stands
+/// in.
 class ServerFinalAnalyzer final : public Analyzer {
   public:
     /// The on-device side gets a queue of this many buffers, like the one the audio tap feeds.

@@ -3,7 +3,8 @@
 #include "SttLogging.h"
 #include "TranscriptionForm.h"
 
-#include <QCoro/QCoroSignal>
+#include <QCoreApplication>
+#include <QMetaObject>
 
 namespace talvex {
 
@@ -67,16 +68,41 @@ void ServerFinalDictation::resolve(TranscriptionOutcome outcome)
         qCInfo(lcStt, "Final text from the transcription server, %lld ms after the end of the audio",
                static_cast<long long>(m_sinceSent.elapsed()));
     m_outcome = std::move(outcome);
-    Q_EMIT resolved();
+    changed();
+}
+
+void ServerFinalDictation::changed()
+{
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [self = shared_from_this()] {
+            for (std::coroutine_handle<> waiter : std::exchange(self->m_waiters, {}))
+                waiter.resume();
+        },
+        Qt::QueuedConnection);
 }
 
 QCoro::Task<TranscriptionOutcome> ServerFinalDictation::serverOutcome()
 {
     auto self = shared_from_this();
     while (!m_outcome)
-        co_await qCoro(this, &ServerFinalDictation::resolved);
+        co_await NextChange{this};
     // A copy: QCoro moves from an lvalue named in co_return, and both sides of the dictation read it.
     co_return TranscriptionOutcome(*m_outcome);
+}
+
+void ServerFinalDictation::analysisEnded()
+{
+    m_analysisEnded = true;
+    changed();
+}
+
+QCoro::Task<bool> ServerFinalDictation::serverTextFirst()
+{
+    auto self = shared_from_this();
+    while (!m_analysisEnded && !(m_outcome && m_outcome->text))
+        co_await NextChange{this};
+    co_return !m_analysisEnded;
 }
 
 void ServerFinalDictation::useOnDevice(const TranscriptionOutcome &outcome)
