@@ -252,7 +252,9 @@ QCoro::Task<TranscriptionOutcome> TranscriptionClient::transcribe(QByteArray wav
 
     const std::shared_ptr<bool> alive = m_alive;
     const std::chrono::milliseconds limit = m_endpoint.timeout;
-    const Exchange result = co_await exchange(std::move(request), form.body(), limit, std::move(cancel));
+    std::optional<QByteArray> body = form.body();
+    form.wav = {}; // a long dictation is held once, not twice, while the server works
+    const Exchange result = co_await exchange(std::move(request), std::move(body), limit, std::move(cancel));
 
     TranscriptionOutcome outcome;
     outcome.failure = result.failure;
