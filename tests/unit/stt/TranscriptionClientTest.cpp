@@ -80,6 +80,8 @@ TEST_F(TranscriptionClientTest, SendsTheDictationAsAMultipartFormAndReturnsTheTe
     QList<QByteArray> fields = form->keys();
     std::sort(fields.begin(), fields.end());
     EXPECT_EQ(fields, (QList<QByteArray>{"file", "language", "model", "prompt", "response_format"}));
+    EXPECT_EQ(form->value("file").disposition, R"(form-data; name="file"; filename="dictation.wav")");
+    EXPECT_EQ(form->value("file").contentType, "audio/wav");
     EXPECT_EQ(form->value("file").data, QByteArray("RIFF\0\r\nwave", 11));
     EXPECT_EQ(form->value("model").data, "small.en");
     EXPECT_EQ(form->value("language").data, "en");
