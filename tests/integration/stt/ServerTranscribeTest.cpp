@@ -106,7 +106,7 @@ TEST(TranscribeRecognizerOption, NamesOneRecogniserOrLeavesTheChoiceToTheConfigu
         {{"a.wav"}, Recognizer::configured},
         {{"--recognizer", "sphinx", "a.wav"}, Recognizer::sphinx},
         {{"a.wav", "--recognizer", "server"}, Recognizer::server},
-        {{"--recognizer", "whisper", "a.wav"}, std::nullopt},
+        {{"--recognizer", "cloud", "a.wav"}, std::nullopt},
         {{"--recognizer"}, std::nullopt},
     };
     for (const auto &[arguments, recognizer] : cases) {
