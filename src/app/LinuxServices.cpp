@@ -7,6 +7,7 @@
 #include "LinuxUpdater.h"
 #include "PulseAudioEngine.h"
 #include "QtClipboard.h"
+#include "ServerFinalSpeechService.h"
 #include "SessionBackends.h"
 #include "SphinxSpeechService.h"
 #include "WidgetPrompts.h"
@@ -51,6 +52,8 @@ std::unique_ptr<LinuxServices> LinuxServices::open(QString *problem)
     services->m_languageModel = std::make_unique<ChatCompletionsModel>();
     services->m_prompts = std::make_unique<WidgetPrompts>();
     services->m_speech = new SphinxSpeechService;
+    services->m_finalSpeech =
+        ServerFinalSpeechService::fromEnvironment(*services->m_speech, QStringLiteral("PocketSphinx"));
     // A development build registers no autostart entry and has no updater.
     const update::Installation installation = update::Installation::current();
     services->m_loginItems = std::make_unique<xdg::XdgLoginItems>(
@@ -81,7 +84,13 @@ TalvexDelegate::ShellServices LinuxServices::shellServices() const
     shell.updater = m_updater.get();
     shell.keys = m_keys.get();
     shell.applications = m_applications.get();
+    shell.finalText = m_finalSpeech.get();
     return shell;
+}
+
+std::chrono::milliseconds LinuxServices::speechServerBound() const
+{
+    return m_finalSpeech->serverBound();
 }
 
 const SessionPlan &LinuxServices::sessionPlan() const
@@ -94,7 +103,7 @@ ControllerServices LinuxServices::controllerServices(const QString &libraryPath)
     ControllerServices services;
     services.clock = m_clock.get();
     services.languageModel = m_languageModel.get();
-    services.speech = m_speech;
+    services.speech = m_finalSpeech.get();
     services.makeAudioEngine = [] { return std::make_unique<PulseAudioEngine>(); };
     services.hotKeys = m_session->hotKeys(m_hotKeys.get());
     services.modifierWatcher = m_session->modifierWatcher(m_modifierWatcher.get());

@@ -4,11 +4,13 @@
 #include "core/ControllerServices.h"
 
 #include <QString>
+#include <chrono>
 #include <memory>
 
 namespace talvex {
 
 class ChatCompletionsModel;
+class ServerFinalSpeechService;
 class SessionBackends;
 struct SessionPlan;
 class SphinxSpeechService;
@@ -56,6 +58,8 @@ class LinuxServices final {
 
     /// The language model, whose availability changes in the background.
     ChatCompletionsModel &languageModel() const { return *m_languageModel; }
+    /// How long a finishing dictation may wait for the transcription server (zero without one).
+    std::chrono::milliseconds speechServerBound() const;
 
     /// What the shell's windows work through: the autostart entry, the updater (none for a
     /// development build), the shortcut's key translation and the installed applications.
@@ -85,6 +89,8 @@ class LinuxServices final {
     /// Never deleted: a model load may still run on its detached worker thread when the process
     /// ends, and the memory goes with the process anyway.
     SphinxSpeechService *m_speech = nullptr;
+    /// PocketSphinx for the running text, and a transcription server's final text when one is set.
+    std::unique_ptr<ServerFinalSpeechService> m_finalSpeech;
 };
 
 } // namespace talvex

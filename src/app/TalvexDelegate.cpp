@@ -62,6 +62,7 @@ TalvexDelegate::TalvexDelegate(ControllerServices services, ShellServices shell,
     windows.applications = shell.applications;
     windows.launchAtLogin = m_launchAtLogin.get();
     windows.updates = m_updates.get();
+    windows.finalText = shell.finalText;
     windows.openOnboarding = [this] { openOnboarding(); };
     windows.openAbout = [this] { openAbout(); };
     m_settings = std::make_unique<SettingsWindow>(*m_controller, std::move(windows));

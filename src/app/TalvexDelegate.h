@@ -17,6 +17,7 @@ class QSettings;
 
 namespace talvex {
 
+class FinalTextRecognizer;
 class InstalledApplications;
 class KeyTranslator;
 
@@ -34,6 +35,8 @@ class TalvexDelegate final : public QObject {
         const KeyTranslator *keys = nullptr;
         /// What "Choose App…" offers.
         InstalledApplications *applications = nullptr;
+        /// Names the recogniser of the final text in the settings window; may be null.
+        FinalTextRecognizer *finalText = nullptr;
     };
 
     /// How this launch was asked for.

@@ -67,7 +67,7 @@ std::variant<QStringList, QString> readHints(const QString &path)
 QString TranscribeCommand::usage()
 {
     return QStringLiteral("Usage: talvex transcribe [--partials] [--realtime] [--locale LOCALE] "
-                          "[--vocabulary FILE] [--library FILE] FILE...");
+                          "[--vocabulary FILE] [--library FILE] [--recognizer sphinx|server] FILE...");
 }
 
 std::variant<TranscribeCommand::Options, QString> TranscribeCommand::parse(const QStringList &arguments)
@@ -90,6 +90,16 @@ std::variant<TranscribeCommand::Options, QString> TranscribeCommand::parse(const
         }
         if (argument == QLatin1String("--realtime")) {
             options.realTime = true;
+            continue;
+        }
+        if (argument == QLatin1String("--recognizer")) {
+            const QString value = arguments.value(++i);
+            if (value == QLatin1String("sphinx"))
+                options.recognizer = Recognizer::sphinx;
+            else if (value == QLatin1String("server"))
+                options.recognizer = Recognizer::server;
+            else
+                return QStringLiteral("--recognizer takes sphinx or server.");
             continue;
         }
         QString *target = nullptr;
@@ -116,7 +126,7 @@ QCoro::Task<int> TranscribeCommand::run(Options options, SpeechService &speech, 
 {
     // The command's output is the transcripts and one line per problem; diagnostics only on request.
     if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
-        QLoggingCategory::setFilterRules(QStringLiteral("talvex.*.debug=false"));
+        QLoggingCategory::setFilterRules(QStringLiteral("talvex.*.debug=false\ntalvex.stt.info=false"));
 
     std::optional<Library> library;
     if (!options.libraryFile.isEmpty()) {
@@ -185,6 +195,8 @@ QCoro::Task<int> TranscribeCommand::run(Options options, SpeechService &speech, 
             co_await live.start(module, hints, update, {});
             co_await player->playedToEnd();
             transcript = co_await live.finish();
+            if (const auto note = live.finalNote())
+                err << path << QStringLiteral(": ") << *note << Qt::endl;
         } catch (...) {
             failure = std::current_exception();
         }

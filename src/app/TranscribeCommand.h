@@ -16,8 +16,13 @@ class LanguageModelService;
 /// the microphone, headless, and prints one final transcript per file.
 class TranscribeCommand final {
   public:
+    /// Which recogniser gives the final text: the application's arrangement (the transcription
+    /// server when TALVEX_STT_URL names one, else PocketSphinx), or one of them by name.
+    enum class Recognizer { configured, sphinx, server };
+
     struct Options {
         QStringList files;
+        Recognizer recognizer = Recognizer::configured;
         bool partials = false; ///< also print every volatile text
         bool realTime = false; ///< play files at their own pace instead of as fast as decoded
         QString locale = QStringLiteral("en-US");
@@ -34,7 +39,8 @@ class TranscribeCommand final {
     static QString usage();
 
     /// Transcribes every file. Transcripts (and partials, marked "partial: ") go to `out`; one line
-    /// per problem goes to `err`. `model` rewrites for a library's non-verbatim mode; may be null.
+    /// per problem, and the recogniser's note when a stand-in gave the final text, goes to `err`.
+    /// `model` rewrites for a library's non-verbatim mode; may be null.
     static QCoro::Task<int> run(Options options, SpeechService &speech, LanguageModelService *model,
                                 QTextStream &out, QTextStream &err);
 };

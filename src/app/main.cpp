@@ -5,6 +5,7 @@
 #include "ControlClient.h"
 #include "ControlService.h"
 #include "LinuxServices.h"
+#include "ServerFinalSpeechService.h"
 #include "SessionBackends.h"
 #include "SettledQuit.h"
 #include "SignalQuit.h"
@@ -32,9 +33,26 @@ QCoro::Task<> transcribe(talvex::TranscribeCommand::Options options)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    talvex::SphinxSpeechService speech(talvex::SphinxSpeechService::defaultModelRoot(),
+    talvex::SphinxSpeechService sphinx(talvex::SphinxSpeechService::defaultModelRoot(),
                                        options.partials ? talvex::SphinxSpeechService::Preload::everything
                                                         : talvex::SphinxSpeechService::Preload::finalsOnly);
+    // The application's arrangement, unless PocketSphinx alone is asked for.
+    using Recognizer = talvex::TranscribeCommand::Recognizer;
+    std::unique_ptr<talvex::ServerFinalSpeechService> withServer;
+    if (options.recognizer != Recognizer::sphinx)
+        withServer =
+            talvex::ServerFinalSpeechService::fromEnvironment(sphinx, QStringLiteral("PocketSphinx"));
+    if (withServer && withServer->serverBound().count() == 0) {
+        withServer.reset();
+        if (options.recognizer == Recognizer::server) {
+            err << "--recognizer server needs TALVEX_STT_URL set to the transcription server's loopback "
+                   "address."
+                << Qt::endl;
+            QCoreApplication::exit(talvex::TranscribeCommand::unusable);
+            co_return;
+        }
+    }
+    talvex::SpeechService &speech = withServer ? *withServer : static_cast<talvex::SpeechService &>(sphinx);
     // A library's writing mode may ask for a rewrite: know whether the model answers before using it.
     std::unique_ptr<talvex::ChatCompletionsModel> model;
     if (!options.libraryFile.isEmpty()) {
@@ -182,7 +200,8 @@ int runApplication(int argc, char **argv, const talvex::CommandLine &line)
                 const auto phase = delegate.controller().phase();
                 return phase == talvex::Phase::transcribing || phase == talvex::Phase::refining;
             },
-            [] { QCoreApplication::quit(); }, std::chrono::seconds(5));
+            // A dictation waiting for the transcription server is given that long too.
+            [] { QCoreApplication::quit(); }, std::chrono::seconds(5) + services->speechServerBound());
         QObject::connect(&delegate.controller(), &talvex::DictationController::phaseChanged, &settledQuit,
                          &talvex::SettledQuit::recheck);
         QObject::connect(&quitOnSignal, &talvex::SignalQuit::received, &settledQuit,

@@ -40,6 +40,7 @@ QCoro::Task<> DictationController::runStop(std::shared_ptr<LiveDictation> sessio
         const QString transcript = co_await session->finish();
         if (!self)
             co_return;
+        const std::optional<QString> speechNote = session->finalNote();
         if (token.isCancelled() || !isCurrent(capture))
             throw TaskCancelled();
 
@@ -48,7 +49,7 @@ QCoro::Task<> DictationController::runStop(std::shared_ptr<LiveDictation> sessio
         const WritingMode mode = snapshot.modeForDictation(applicationID, target->isPractice());
         const QString source = ControllerTexts::sourceName(target->app());
 
-        co_await complete(transcript, mode, snapshot, source, target);
+        co_await complete(transcript, mode, snapshot, source, target, speechNote);
         if (!self)
             co_return;
         if (isCurrent(capture))
@@ -65,7 +66,8 @@ QCoro::Task<> DictationController::runStop(std::shared_ptr<LiveDictation> sessio
 }
 
 QCoro::Task<> DictationController::complete(QString text, WritingMode mode, Preferences snapshot,
-                                            QString source, std::shared_ptr<Destination> target)
+                                            QString source, std::shared_ptr<Destination> target,
+                                            std::optional<QString> speechNote)
 {
     QPointer<DictationController> self(this);
     if (text.isEmpty())
@@ -93,9 +95,20 @@ QCoro::Task<> DictationController::complete(QString text, WritingMode mode, Pref
     qCInfo(lcDelivery, "Delivery to %s: %s", qUtf8Printable(bundle), qUtf8Printable(label));
     refreshPermissions();
 
+    // The notes in the order their steps ran: which recogniser gave the text, the rewrite, the paste.
+    const auto noteMessage = [](const QStringList &parts) {
+        const QString joined = parts.join(QLatin1Char(' '));
+        return joined.isEmpty() ? std::nullopt : std::optional<QString>(joined);
+    };
+    QStringList parts;
+    if (speechNote)
+        parts << *speechNote;
+
     if (target->isPractice()) {
         setLastPracticePasteStatus(label);
-        setMessage(notice);
+        if (notice)
+            parts << *notice;
+        setMessage(noteMessage(parts));
         co_return;
     }
 
@@ -103,13 +116,11 @@ QCoro::Task<> DictationController::complete(QString text, WritingMode mode, Pref
     setLatest(transcript);
     setLastPasteStatus(source + QStringLiteral(": ") + label);
     setPasteNeedsAttention(ControllerTexts::needsAttention(outcome));
-    QStringList parts;
     if (refinement.note)
         parts << *refinement.note;
     if (notice)
         parts << *notice;
-    const QString joined = parts.join(QLatin1Char(' '));
-    setMessage(joined.isEmpty() ? std::nullopt : std::optional<QString>(joined));
+    setMessage(noteMessage(parts));
 
     // The current setting decides, not the dictation's copy: turning history off mid-dictation
     // keeps this transcript out too.

@@ -211,8 +211,9 @@ class DictationController final : public QObject {
     QCoro::Task<> endStart(DictationStart start, std::exception_ptr failure);
     QCoro::Task<> runStop(std::shared_ptr<LiveDictation> session, std::shared_ptr<Destination> target,
                           Preferences snapshot, QUuid capture, CancellationToken token);
+    /// `speechNote`: the recogniser's sentence about a fallback final text; it leads `message`.
     QCoro::Task<> complete(QString text, WritingMode mode, Preferences snapshot, QString source,
-                           std::shared_ptr<Destination> target);
+                           std::shared_ptr<Destination> target, std::optional<QString> speechNote);
     QCoro::Task<> runPreparation(QString locale, QUuid preparationID, SpeechPreparation preparation);
     QCoro::Task<> queryLocales();
     QCoro::Task<> requestMicrophoneAccess();

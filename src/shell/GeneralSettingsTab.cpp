@@ -7,6 +7,7 @@
 #include "TalvexUpdates.h"
 #include "ShortcutRecorderRow.h"
 #include "core/DictationController.h"
+#include "platform/FinalTextRecognizer.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>
@@ -208,6 +209,11 @@ QWidget *GeneralSettingsTab::permissionsSection()
     m_microphone = permissionState(QStringLiteral("Microphone"), allowMicrophone, section);
     m_paste = permissionState(QStringLiteral("Automatic paste"), allowPaste, section);
     form->addRow(QStringLiteral("Speech recognition"), m_speech);
+    if (m_services.finalText) {
+        m_finalText = new QLabel(section);
+        form->addRow(QStringLiteral("Final text from"), m_finalText);
+        m_services.finalText->watchFinalTextRecognizer(this, [this] { refreshPermissions(); });
+    }
     form->addRow(QStringLiteral("Language model"), m_model);
     form->addRow(QStringLiteral("Microphone"), m_microphone);
     form->addRow(QStringLiteral("Automatic paste"), m_paste);
@@ -216,6 +222,7 @@ QWidget *GeneralSettingsTab::permissionsSection()
     connect(allowMicrophone, &QPushButton::clicked, &m_controller, &DictationController::allowMicrophone);
     connect(allowPaste, &QPushButton::clicked, &m_controller, &DictationController::allowAccessibility);
     connect(refresh, &QPushButton::clicked, &m_controller, &DictationController::refreshPermissions);
+    connect(refresh, &QPushButton::clicked, this, &GeneralSettingsTab::refreshPermissions);
     return section;
 }
 
@@ -301,9 +308,17 @@ void GeneralSettingsTab::refreshUpdates()
 void GeneralSettingsTab::refreshPermissions()
 {
     m_speech->setText(SettingsTexts::speechSupport(m_controller.speechReady()));
+    if (m_finalText)
+        m_finalText->setText(m_services.finalText->finalTextRecognizer());
     m_model->setText(m_controller.modelStatus());
     m_microphone->setCurrentIndex(m_controller.microphoneReady() ? 0 : 1);
     m_paste->setCurrentIndex(m_controller.accessibilityReady() ? 0 : 1);
+}
+
+void GeneralSettingsTab::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    refreshPermissions(); // the recogniser in use may have changed while the window was closed
 }
 
 void GeneralSettingsTab::chooseLanguage(int row)

@@ -28,6 +28,9 @@ class GeneralSettingsTab final : public QWidget {
 
     ShortcutRecorderRow &shortcutRow() const { return *m_shortcutRow; }
 
+  protected:
+    void showEvent(QShowEvent *event) override;
+
   private:
     QWidget *startupSection();
     QWidget *dictationSection();
@@ -65,6 +68,7 @@ class GeneralSettingsTab final : public QWidget {
     QPushButton *m_checkForUpdates = nullptr;
 
     QLabel *m_speech = nullptr;
+    QLabel *m_finalText = nullptr;
     QLabel *m_model = nullptr;
     QStackedWidget *m_microphone = nullptr;
     QStackedWidget *m_paste = nullptr;

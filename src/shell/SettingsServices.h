@@ -5,6 +5,7 @@
 
 namespace talvex {
 
+class FinalTextRecognizer;
 class InstalledApplications;
 class KeyTranslator;
 class LaunchAtLogin;
@@ -19,6 +20,8 @@ struct SettingsServices {
     InstalledApplications *applications = nullptr;
     LaunchAtLogin *launchAtLogin = nullptr;
     TalvexUpdates *updates = nullptr;
+    /// Names the recogniser of the final text ("Final text from"); none: the row is left out.
+    FinalTextRecognizer *finalText = nullptr;
     /// "Talvex Onboarding…" and "About Talvex": the application delegate's windows.
     std::function<void()> openOnboarding;
     std::function<void()> openAbout;

@@ -68,6 +68,7 @@ QCoro::Task<> LiveDictation::start(std::shared_ptr<Transcriber> module, QStringL
     if (cancel.isCancelled())
         throw CancellationError();
 
+    m_module = module;
     m_analyzer = m_speech.makeAnalyzer(module);
 
     if (!words.isEmpty()) {

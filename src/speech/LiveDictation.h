@@ -65,6 +65,9 @@ class LiveDictation final {
     /// the engine part waits until its start returns.
     void stopCapture();
 
+    /// After finish(): the recogniser's sentence about a final text that came from a fallback, if any.
+    std::optional<QString> finalNote() const { return m_module ? m_module->finalNote() : std::nullopt; }
+
     /// For tests and diagnostics.
     bool hasTap() const { return m_hasTap; }
     bool isStarted() const { return m_started.has_value(); }
@@ -73,6 +76,7 @@ class LiveDictation final {
     SpeechService &m_speech;
     const std::unique_ptr<AudioEngine> m_engine;
     Clock &m_clock;
+    std::shared_ptr<Transcriber> m_module;
     std::shared_ptr<Analyzer> m_analyzer;
     std::shared_ptr<AnalyzerInputStream> m_continuation;
     std::optional<QCoro::Task<QString>> m_resultTask;

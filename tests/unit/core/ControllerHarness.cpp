@@ -54,7 +54,7 @@ DictationController &ControllerHarness::make(bool activate)
     ControllerServices services;
     services.clock = &clock;
     services.languageModel = &model;
-    services.speech = &speech;
+    services.speech = speechOverride ? speechOverride : &speech;
     services.makeAudioEngine = [this]() -> std::unique_ptr<AudioEngine> {
         auto engine = std::make_shared<AudioEngineDouble>();
         engine->status = engines.status;

@@ -195,6 +195,9 @@ public:
     LanguageModelServiceDouble model;
     SpeechServiceDouble speechDouble;
     GatedSpeechService speech{speechDouble};
+    /// Set before make(): the speech service the controller uses instead of `speech` (e.g. one that
+    /// wraps it).
+    SpeechService *speechOverride = nullptr;
     EngineScript engines;
     HotKeyServiceDouble hotKeys;
     ModifierWatcherDouble modifiers;

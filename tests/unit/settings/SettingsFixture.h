@@ -5,6 +5,7 @@
 // keyboard that types through the key translation as a window of ours receives keys.
 
 #include "ControllerHarness.h"
+#include "FinalTextRecognizerDouble.h"
 #include "InstalledApplicationsDouble.h"
 #include "KeyTranslatorDouble.h"
 #include "LoginItemsDouble.h"
@@ -164,6 +165,7 @@ class SettingsFixture {
         services.applications = &applications;
         services.launchAtLogin = &launchAtLogin;
         services.updates = &updates;
+        services.finalText = &finalText;
         services.openOnboarding = [this] { ++onboardingOpened; };
         services.openAbout = [this] { ++aboutOpened; };
         services.openLink = [this](const QUrl &url) {
@@ -183,6 +185,7 @@ class SettingsFixture {
                                 std::make_unique<QSettings>(defaultsFolder.filePath(QStringLiteral("Talvex.conf")),
                                                             QSettings::IniFormat)};
     TalvexUpdates updates{&updater};
+    FinalTextRecognizerDouble finalText;
     int onboardingOpened = 0;
     int aboutOpened = 0;
     QList<QUrl> linksOpened;

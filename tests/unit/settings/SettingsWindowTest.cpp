@@ -314,6 +314,17 @@ TEST_F(SettingsWindowTest, GeneralControlsReachTheLibraryAndTheServices)
     EXPECT_EQ(fixture.aboutOpened, 1);
 }
 
+TEST_F(SettingsWindowTest, FinalTextRowNamesTheRecogniserInUseAndFollowsIt)
+{
+    QLabel *name = find<QLabel>(*settings, "PocketSphinx");
+    ASSERT_TRUE(name);
+    QLabel *title = find<QLabel>(*settings, "Final text from");
+    ASSERT_TRUE(title);
+    EXPECT_EQ(title->buddy(), name) << "a screen reader announces the name with its row title";
+    fixture.finalText.rename(QStringLiteral("Transcription server at 127.0.0.1:8080"));
+    EXPECT_EQ(name->text(), QStringLiteral("Transcription server at 127.0.0.1:8080"));
+}
+
 TEST_F(SettingsWindowTest, PermissionRowsOfferTheirRequestOnlyWhileMissing)
 {
     EXPECT_TRUE(find<QLabel>(*settings, "Supported on this computer"));
