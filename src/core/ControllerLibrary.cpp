@@ -9,12 +9,17 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace talvex {
 
 // --- The library.
 
 void DictationController::loadLibrary()
 {
+    // A save cut off by a crash or a kill leaves at most its temporary file; the library itself is
+    // replaced only by a rename, so it is the old or the new document.
+    Library::removeInterruptedWrites(m_libraryPath);
     if (!QFileInfo::exists(m_libraryPath))
         return;
     QFile file(m_libraryPath);

@@ -75,6 +75,38 @@ TEST(LibraryLoadTest, MissingFileStartsEmptyAndTheFirstChangeCreatesIt)
     EXPECT_EQ(QFile::permissions(h.libraryPath()) & (QFile::ReadGroup | QFile::ReadOther), QFileDevice::Permissions());
 }
 
+TEST(LibraryLoadTest, StartRemovesTheTemporaryFileOfAnInterruptedSaveAndNothingElse)
+{
+    const struct {
+        const char *name;
+        bool removed;
+    } files[] = {
+        {"Library.json.saving-kQzTrB", true}, // written when the save was cut off
+        {"Library.json.saving-a1B2c3", true},
+        {"Library.json.saving-", false},
+        {"Library.json.saving-kQzTrBx", false},
+        {"Library.json.backup", false}, // the user's own copies, whatever they look like
+        {"Library.json.kQzTrB", false},
+        {"Other.json.saving-kQzTrB", false},
+        {"Library-recovery-6F9619FF-8B86-D011-B42D-00C04FC964FF.json", false},
+    };
+    for (const bool libraryExists : {true, false}) {
+        ControllerHarness h;
+        Library stored;
+        stored.preferences.vocabulary = QStringLiteral("Quindlark");
+        if (libraryExists)
+            writeBytes(h.libraryPath(), stored.encode());
+        const QDir folder = QFileInfo(h.libraryPath()).absoluteDir();
+        for (const auto &file : files)
+            writeBytes(folder.filePath(QString::fromLatin1(file.name)), "{\"half\": ");
+        h.make();
+        for (const auto &file : files)
+            EXPECT_EQ(folder.exists(QString::fromLatin1(file.name)), !file.removed) << file.name;
+        EXPECT_EQ(h.probe().diskReadable(), true);
+        EXPECT_EQ(h.controller().library(), libraryExists ? stored : Library());
+    }
+}
+
 TEST(LibraryLoadTest, UnreadableFileIsNeverOverwritten)
 {
     Library newer;
