@@ -130,6 +130,11 @@ QString couldNotRead(const QString &file, const QString &reason)
     return QStringLiteral("The file \u201C%1\u201D couldn\u2019t be read: %2").arg(QFileInfo(file).fileName(), reason);
 }
 
+QString notARegularFile()
+{
+    return QStringLiteral("Not a regular file");
+}
+
 QString couldNotCopy(const QString &from, const QString &to)
 {
     return QStringLiteral("The file \u201C%1\u201D could not be copied to \u201C%2\u201D.").arg(from, to);

@@ -43,6 +43,8 @@ QString changesInMemory();
 QString couldNotSave(const QString &reason);
 QString couldNotCreateFolder(const QString &folder);
 QString couldNotRead(const QString &file, const QString &reason);
+/// The reason given for a pipe, device or folder chosen where a file was expected.
+QString notARegularFile();
 QString couldNotCopy(const QString &from, const QString &to);
 QString backupFileName();
 QString backupExported();
