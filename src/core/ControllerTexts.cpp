@@ -96,6 +96,11 @@ QString stillGettingReady()
     return QStringLiteral("Speech recognition is still getting ready. Try holding the shortcut again in a moment.");
 }
 
+QString soundServerUnreachable()
+{
+    return QStringLiteral("Talvex couldn\u2019t reach the sound server. Start PulseAudio or PipeWire, then try again.");
+}
+
 QString shortcutSaved(const QString &displayText) { return QStringLiteral("Shortcut saved: ") + displayText; }
 
 QString editingShortcutReset(const QString &oldDisplayText, const QString &newDisplayText)

@@ -32,6 +32,8 @@ QString checkingModel();
 QString preparingModel();
 QString modelReady();
 QString stillGettingReady();
+/// No audio server answered: a dictation's failure and the onboarding's Microphone row.
+QString soundServerUnreachable();
 QString shortcutSaved(const QString &displayText);
 QString editingShortcutReset(const QString &oldDisplayText, const QString &newDisplayText);
 

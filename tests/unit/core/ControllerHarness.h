@@ -138,6 +138,7 @@ private:
 /// How new audio engines behave; the first engine made answers the permission questions.
 struct EngineScript {
     MicrophoneAuthorization status = MicrophoneAuthorization::authorized;
+    std::optional<MicrophoneProblem> problem;
     bool accessAnswer = true;
     std::optional<QString> startError;
 };
