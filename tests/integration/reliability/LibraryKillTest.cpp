@@ -14,7 +14,10 @@
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <random>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 using namespace talvex;
 using talvex::test::LibraryEdits;
@@ -59,6 +62,18 @@ class Writer {
         return QString::fromUtf8(m_process.readLine()).trimmed();
     }
 
+    /// Waits until the writer reports a save, and returns the number of edits it says are saved.
+    std::optional<std::int64_t> nextSave()
+    {
+        while (!m_process.canReadLine()) {
+            if (!m_process.waitForReadyRead(60000))
+                return std::nullopt;
+        }
+        bool ok = false;
+        const std::int64_t number = m_process.readLine().trimmed().toLongLong(&ok);
+        return ok ? std::optional(number) : std::nullopt;
+    }
+
     /// Kills the writer and returns the last number of edits it reported saved, if any.
     std::optional<std::int64_t> kill()
     {
@@ -80,6 +95,32 @@ class Writer {
 
   private:
     QProcess m_process;
+};
+
+// Blocks until a file is created in `folder` (or a minute passes): the start of a write.
+class CreationWatch {
+  public:
+    explicit CreationWatch(const QString &folder) : m_descriptor(::inotify_init1(IN_CLOEXEC))
+    {
+        if (m_descriptor >= 0)
+            ::inotify_add_watch(m_descriptor, QFile::encodeName(folder).constData(), IN_CREATE);
+    }
+    ~CreationWatch()
+    {
+        if (m_descriptor >= 0)
+            ::close(m_descriptor);
+    }
+    bool awaitCreation()
+    {
+        pollfd poll{m_descriptor, POLLIN, 0};
+        if (m_descriptor < 0 || ::poll(&poll, 1, 60000) != 1)
+            return false;
+        alignas(inotify_event) char events[4096];
+        return ::read(m_descriptor, events, sizeof events) > 0;
+    }
+
+  private:
+    int m_descriptor;
 };
 
 QStringList filesBeside(const QString &path)
@@ -105,22 +146,35 @@ TEST(LibraryKillTest, EveryKillLeavesTheOldOrTheNewDocumentAndTheNextStartCleans
     ASSERT_TRUE(saved.write(path, &error)) << error.toStdString();
 
     std::mt19937_64 moments(seed);
-    // From right after the start to a few saves in: every phase of a save (encoding, writing,
-    // flushing, renaming) gets hit.
-    std::uniform_int_distribution<int> delayMs(0, 400);
-    int readable = 0, heldNewer = 0, cutOffMidWrite = 0;
+    // Every other kill comes at a uniform moment within the next two saves, timed by the first one,
+    // so each phase of a save is hit in proportion to how long it takes. Encoding takes nearly all of
+    // it, and the bytes go to an unnamed file that gets its name only just before the rename, so the
+    // other kills come within half a millisecond of that name appearing: the narrowest window.
+    std::uniform_real_distribution<double> withinTwoSaves(0.0, 2.0);
+    std::uniform_int_distribution<unsigned long> intoTheWriteUs(0, 500);
+    int readable = 0, heldNewer = 0;
     QElapsedTimer clock;
     clock.start();
     for (int kill = 0; kill < kills; ++kill) {
         SCOPED_TRACE(kill);
         Writer writer(path, seed, savedSteps);
-        ASSERT_EQ(writer.firstLine(), QStringLiteral("ready"));
+        ASSERT_EQ(writer.firstLine().toStdString(), "ready");
         EXPECT_EQ(filesBeside(path), QStringList{QStringLiteral("Library.json")}) << "left after the start";
-        QThread::msleep(ulong(delayMs(moments))); // the random moment of the kill, nothing to await
-        const std::int64_t reported = writer.kill().value_or(savedSteps);
+        QElapsedTimer saving;
+        saving.start();
+        const std::optional<std::int64_t> first = writer.nextSave();
+        ASSERT_TRUE(first);
+        const double saveMs = double(saving.elapsed());
+        // The random moment of the kill: nothing to await.
+        if (kill % 2 == 0) {
+            QThread::usleep(static_cast<unsigned long>(1000.0 * saveMs * withinTwoSaves(moments)));
+        } else {
+            CreationWatch watch(QFileInfo(path).absolutePath());
+            ASSERT_TRUE(watch.awaitCreation());
+            QThread::usleep(intoTheWriteUs(moments));
+        }
+        const std::int64_t reported = writer.kill().value_or(*first);
         ASSERT_GE(reported, savedSteps);
-        if (filesBeside(path).size() > 1) // a temporary file: the kill came in the middle of a write
-            ++cutOffMidWrite;
 
         while (savedSteps < reported)
             edits.apply(saved, savedSteps++);
@@ -143,13 +197,13 @@ TEST(LibraryKillTest, EveryKillLeavesTheOldOrTheNewDocumentAndTheNextStartCleans
     }
     // The start after the last kill.
     Writer last(path, seed, savedSteps, true);
-    EXPECT_EQ(last.firstLine(), QStringLiteral("ready"));
+    EXPECT_EQ(last.firstLine().toStdString(), "ready");
     EXPECT_TRUE(last.finished());
     EXPECT_EQ(filesBeside(path), QStringList{QStringLiteral("Library.json")});
 
     EXPECT_EQ(readable, kills);
-    std::printf("%d of %d kills left a readable library (%d cut a write off, %d held the save in progress), "
-                "%lld edits saved on %d transcripts, in %.1f s\n",
-                readable, kills, cutOffMidWrite, heldNewer, static_cast<long long>(savedSteps), historySize,
+    std::printf("%d of %d kills left a readable library (%d held the save in progress), %lld edits saved on "
+                "%d transcripts, in %.1f s\n",
+                readable, kills, heldNewer, static_cast<long long>(savedSteps), historySize,
                 double(clock.elapsed()) / 1000.0);
 }
