@@ -47,6 +47,7 @@ ControllerHarness::ControllerHarness()
 ControllerHarness::~ControllerHarness()
 {
     m_controller.reset();
+    speech.releaseAll();
     drain();
 }
 
