@@ -13,6 +13,9 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 using namespace talvex;
 
 namespace {
@@ -30,7 +33,10 @@ class SoundServer {
                     .arg(socket, modules)
                     .toUtf8());
         file.close();
-        m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+        // The daemon must not outlive a test that crashes or is killed, nor hold its output open.
+        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.setStandardErrorFile(home.filePath(QStringLiteral("server.log")), QIODevice::Append);
         m_process.start(QStringLiteral("pulseaudio"),
                         {QStringLiteral("-n"), QStringLiteral("-F"), script, QStringLiteral("--daemonize=no"),
                          QStringLiteral("--system=no"), QStringLiteral("--use-pid-file=no"),
