@@ -9,12 +9,17 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace talvex {
 
 // --- The library.
 
 void DictationController::loadLibrary()
 {
+    // A save cut off by a crash or a kill leaves at most its temporary file; the library itself is
+    // replaced only by a rename, so it is the old or the new document.
+    Library::removeInterruptedWrites(m_libraryPath);
     if (!QFileInfo::exists(m_libraryPath))
         return;
     QFile file(m_libraryPath);
@@ -158,13 +163,30 @@ void DictationController::importWordList()
     if (!location || location->isEmpty())
         return;
 
+    // Judged by size before a byte is read: a huge file must not be pulled into memory to find out
+    // that it cannot fit the vocabulary, and a pipe or device would block the interface.
+    const QFileInfo info(*location);
+    if (info.exists() && !info.isFile()) {
+        setMessage(ControllerTexts::couldNotRead(*location, ControllerTexts::notARegularFile()));
+        return;
+    }
+    if (info.size() > WordList::maximumFileBytes) {
+        setMessage(WordList::ImportError::tooLarge(info.size()).description());
+        return;
+    }
     QFile file(*location);
     if (!file.open(QIODevice::ReadOnly)) {
         setMessage(ControllerTexts::couldNotRead(*location, file.errorString()));
         return;
     }
+    // The file may have grown since it was measured.
+    const QByteArray bytes = file.read(WordList::maximumFileBytes + 1);
+    if (bytes.size() > WordList::maximumFileBytes) {
+        setMessage(WordList::ImportError::tooLarge(std::max(file.size(), qint64(bytes.size()))).description());
+        return;
+    }
     QString decodingError;
-    const std::optional<QString> text = WordList::decodeText(file.readAll(), &decodingError);
+    const std::optional<QString> text = WordList::decodeText(bytes, &decodingError);
     if (!text) {
         setMessage(decodingError);
         return;

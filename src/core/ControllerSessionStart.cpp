@@ -3,6 +3,7 @@
 #include "DictationController.h"
 #include "core/ControllerTexts.h"
 #include "platform/Logging.h"
+#include "platform/PlatformError.h"
 #include "speech/LocalModels.h"
 #include "speech/TalvexError.h"
 
@@ -140,6 +141,21 @@ QCoro::Task<> DictationController::runStart(DictationStart start)
     co_await endStart(start, failure);
 }
 
+void DictationController::throwMicrophoneProblem(MicrophoneProblem problem)
+{
+    // Only a refusal is a permission matter; a missing server or source needs something else fixed.
+    switch (problem) {
+    case MicrophoneProblem::noSoundServer:
+        throw PlatformError(ControllerTexts::soundServerUnreachable());
+    case MicrophoneProblem::noCaptureSource:
+        throw TalvexException(TalvexError::microphoneInput);
+    case MicrophoneProblem::none: // granted meanwhile, yet refused a moment ago
+    case MicrophoneProblem::refused:
+        break;
+    }
+    throw TalvexException(TalvexError::microphone);
+}
+
 QCoro::Task<DictationController::Step> DictationController::askForMicrophone(const DictationStart &start)
 {
     const std::shared_ptr<AudioEngine> engine = microphone();
@@ -147,7 +163,7 @@ QCoro::Task<DictationController::Step> DictationController::askForMicrophone(con
     if (!start.self)
         co_return Step::leave;
     if (!granted)
-        throw TalvexException(TalvexError::microphone);
+        throwMicrophoneProblem(engine->microphoneProblem());
     refreshPermissions();
     co_return start.isCurrent() ? Step::next : Step::leave;
 }

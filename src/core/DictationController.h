@@ -202,6 +202,8 @@ class DictationController final : public QObject {
     // The start task, in the order a session starts.
     QCoro::Task<> runStart(DictationStart start);
     QCoro::Task<Step> askForMicrophone(const DictationStart &start);
+    /// Throws the failure that tells the user what to fix when microphone access is not granted.
+    [[noreturn]] static void throwMicrophoneProblem(MicrophoneProblem problem);
     /// The prepared locale, or nothing when the task must leave.
     QCoro::Task<std::optional<QString>> preparedLocale(const DictationStart &start);
     QCoro::Task<Step> startLiveSession(const DictationStart &start, const QString &locale);

@@ -24,6 +24,12 @@ QCoro::Task<QString> runCollector(std::shared_ptr<Transcriber> module, LocalMode
     co_return co_await LocalModels::collect(std::move(module), std::move(update), std::move(cancel));
 }
 
+// Holds the analyzer until its cancellation has run, whatever happens to the session meanwhile.
+QCoro::Task<> cancelAnalysis(std::shared_ptr<Analyzer> analyzer)
+{
+    co_await analyzer->cancelAndFinishNow();
+}
+
 } // namespace
 
 LiveDictation::LiveDictation(SpeechService &speech, std::unique_ptr<AudioEngine> engine, Clock &clock)
@@ -39,6 +45,12 @@ LiveDictation::~LiveDictation()
         m_engine->removeTap();
     if (m_continuation)
         m_continuation->finish();
+    // A session dropped while it runs (its owner went away) still ends its recogniser, so the result
+    // collector waiting on it finishes and frees what it holds instead of waiting for ever.
+    if (m_analyzer && m_resultTask && !m_resultTask->isReady() && !m_resultCancel.isCancelled()) {
+        m_resultCancel.cancel();
+        cancelAnalysis(m_analyzer);
+    }
 }
 
 QCoro::Task<bool> LiveDictation::requestMicrophone(AudioEngine &engine)

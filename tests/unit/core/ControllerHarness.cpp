@@ -14,6 +14,7 @@ public:
     explicit SharedEngine(std::shared_ptr<AudioEngineDouble> engine) : m_engine(std::move(engine)) {}
 
     MicrophoneAuthorization authorizationStatus() override { return m_engine->authorizationStatus(); }
+    MicrophoneProblem microphoneProblem() override { return m_engine->microphoneProblem(); }
     QCoro::Task<bool> requestAccess() override { return m_engine->requestAccess(); }
     QCoro::Task<AudioFormat> inputFormat() override { return m_engine->inputFormat(); }
     std::unique_ptr<AudioConverter> makeConverter(const AudioFormat &from, const AudioFormat &to) override
@@ -46,6 +47,7 @@ ControllerHarness::ControllerHarness()
 ControllerHarness::~ControllerHarness()
 {
     m_controller.reset();
+    speech.releaseAll();
     drain();
 }
 
@@ -58,6 +60,7 @@ DictationController &ControllerHarness::make(bool activate)
     services.makeAudioEngine = [this]() -> std::unique_ptr<AudioEngine> {
         auto engine = std::make_shared<AudioEngineDouble>();
         engine->status = engines.status;
+        engine->problem = engines.problem;
         engine->accessAnswer = engines.accessAnswer;
         engine->startError = engines.startError;
         m_engines.push_back(engine);

@@ -24,6 +24,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace talvex {
 
@@ -86,7 +87,15 @@ public:
     std::shared_ptr<Gate> holdNextPreparation()
     {
         gates.push_back(std::make_shared<Gate>());
+        m_made.push_back(gates.back());
         return gates.back();
+    }
+    /// Lets every preparation still held fail, so nothing waits on a gate after the test.
+    void releaseAll()
+    {
+        for (const auto &gate : m_made)
+            gate->fail(QStringLiteral("The test ended."));
+        m_made.clear();
     }
 
     bool isAvailable() const override { return m_inner.isAvailable(); }
@@ -133,11 +142,13 @@ public:
 
 private:
     SpeechServiceDouble &m_inner;
+    std::vector<std::shared_ptr<Gate>> m_made;
 };
 
 /// How new audio engines behave; the first engine made answers the permission questions.
 struct EngineScript {
     MicrophoneAuthorization status = MicrophoneAuthorization::authorized;
+    std::optional<MicrophoneProblem> problem;
     bool accessAnswer = true;
     std::optional<QString> startError;
 };

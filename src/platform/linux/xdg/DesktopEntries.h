@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -40,8 +41,14 @@ public:
     /// Every application entry read, the overriding one for each ID, in reading order.
     const std::vector<Entry> &entries() const { return m_entries; }
 
-    /// One entry file, or absent when it is not a visible application entry.
+    /// Entry files larger than this are skipped unread; real ones are a few kilobytes.
+    static constexpr qint64 maximumEntryBytes = qint64{1} << 20;
+
+    /// One entry file, or absent when it is not a visible application entry (or not a plain file
+    /// of at most maximumEntryBytes).
     static std::optional<Entry> parse(const QString &path, const QString &id);
+    /// The same from the file's bytes.
+    static std::optional<Entry> parseContents(const QByteArray &contents, const QString &id);
 
 private:
     std::optional<QStringList> m_folders;
