@@ -6,6 +6,7 @@
 #include "Installation.h"
 #include "LinuxUpdater.h"
 #include "PulseAudioEngine.h"
+#include "PulseSourceWatch.h"
 #include "QtClipboard.h"
 #include "SessionBackends.h"
 #include "SphinxSpeechService.h"
@@ -50,6 +51,7 @@ std::unique_ptr<LinuxServices> LinuxServices::open(QString *problem)
     update::ClipboardCarry::takeBack();
     services->m_languageModel = std::make_unique<ChatCompletionsModel>();
     services->m_prompts = std::make_unique<WidgetPrompts>();
+    services->m_captureSources = std::make_unique<PulseSourceWatch>();
     services->m_speech = new SphinxSpeechService;
     // A development build registers no autostart entry and has no updater.
     const update::Installation installation = update::Installation::current();
@@ -81,6 +83,7 @@ TalvexDelegate::ShellServices LinuxServices::shellServices() const
     shell.updater = m_updater.get();
     shell.keys = m_keys.get();
     shell.applications = m_applications.get();
+    shell.captureSources = m_captureSources.get();
     return shell;
 }
 

@@ -3,6 +3,7 @@
 #include "AboutWindow.h"
 #include "LaunchAtLogin.h"
 #include "SettingsWindow.h"
+#include "SetupWindow.h"
 #include "TalvexUpdates.h"
 #include "core/ControllerServices.h"
 #include "core/DictationController.h"
@@ -17,6 +18,7 @@ class QSettings;
 
 namespace talvex {
 
+class CaptureSourceWatch;
 class InstalledApplications;
 class KeyTranslator;
 
@@ -34,6 +36,8 @@ class TalvexDelegate final : public QObject {
         const KeyTranslator *keys = nullptr;
         /// What "Choose App…" offers.
         InstalledApplications *applications = nullptr;
+        /// The sound server's default source, shown by onboarding; null shows none.
+        CaptureSourceWatch *captureSources = nullptr;
     };
 
     /// How this launch was asked for.
@@ -68,6 +72,9 @@ class TalvexDelegate final : public QObject {
     void openAbout();
     void openSettings();
 
+    /// Whether a tray shows Talvex's icon: onboarding says how to reach Talvex without one.
+    void setTrayPresence(TrayPresence tray);
+
     /// What "Quit Talvex" does; by default the event loop ends at once.
     void setQuit(std::function<void()> quit) { m_quit = std::move(quit); }
 
@@ -75,9 +82,10 @@ class TalvexDelegate final : public QObject {
     MenuCommands &menu() { return *m_menu; }
     LaunchAtLogin &launchAtLogin() { return *m_launchAtLogin; }
     TalvexUpdates &updates() { return *m_updates; }
+    SetupWindow &setup() { return *m_setup; }
 
   signals:
-    /// A window was shown (onboarding: asked for, until its window plugs in at showOnboarding).
+    /// A window was shown.
     void windowShown(talvex::TalvexDelegate::Window window);
 
   private:
@@ -96,6 +104,8 @@ class TalvexDelegate final : public QObject {
     std::unique_ptr<RecorderPanel> m_recorder;
     std::unique_ptr<SettingsWindow> m_settings;
     std::unique_ptr<AboutWindow> m_about;
+    std::unique_ptr<QSettings> m_defaults; ///< "didCompleteTalvexSetup"
+    std::unique_ptr<SetupWindow> m_setup;
 };
 
 } // namespace talvex
