@@ -34,11 +34,12 @@ std::size_t count(TalvexProcess &talvex, const QString &prefix)
 
 class OnboardingE2ETest : public ::testing::Test {
   protected:
-    TalvexProcess::Options options() const
+    /// The user defaults of this test alone, marked as a first run or read as talvex left them.
+    TalvexProcess::Options options(TalvexProcess::Options::Setup setup) const
     {
         TalvexProcess::Options made;
-        // The user defaults of this test alone: the first launch is a first run.
         made.environment << QStringLiteral("XDG_CONFIG_HOME=") + m_config.path();
+        made.setup = setup;
         return made;
     }
 
@@ -126,7 +127,6 @@ class OnboardingE2ETest : public ::testing::Test {
     AccessibleTree tree;
     XTestKeyboard keys;
 
-  private:
     QTemporaryDir m_config{QDir(qEnvironmentVariable("TALVEX_TEST_TMP", QDir::tempPath()))
                                .filePath(QStringLiteral("talvex-config-XXXXXX"))};
 };
@@ -139,7 +139,8 @@ TEST_F(OnboardingE2ETest, FirstRunWalksTheStepsByKeyboardPracticesAndIsRemembere
     ASSERT_TRUE(wav) << "flite could not speak the sentence";
     QString error;
     TalvexProcess talvex;
-    ASSERT_TRUE(talvex.start(options(), &error)) << error.toStdString();
+    ASSERT_TRUE(talvex.start(options(TalvexProcess::Options::Setup::firstRun), &error))
+        << error.toStdString();
     ASSERT_TRUE(talvex.waitForLine(QStringLiteral("app"), opening, 0));
     ASSERT_TRUE(named(talvex, QStringLiteral("Welcome to Talvex"))) << talvex.log().toStdString();
 
@@ -208,13 +209,13 @@ TEST_F(OnboardingE2ETest, FirstRunWalksTheStepsByKeyboardPracticesAndIsRemembere
 
     // The next launch opens nothing by itself (onboarding would open before speech is ready) ...
     TalvexProcess again;
-    ASSERT_TRUE(again.start(options(), &error)) << error.toStdString();
+    ASSERT_TRUE(again.start(options(TalvexProcess::Options::Setup::asStored), &error)) << error.toStdString();
     EXPECT_EQ(count(again, opening), 0u) << again.log().toStdString();
 
     // ... but asking for it opens it at the shortcut step.
     QProcess reopen;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), options().environment.first().section('=', 1));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
     reopen.setProcessEnvironment(environment);
     reopen.start(QStringLiteral(TALVEX_EXECUTABLE), {QStringLiteral("--onboarding")});
     ASSERT_TRUE(waitFor([&] { return reopen.state() == QProcess::NotRunning; }, 20s));
