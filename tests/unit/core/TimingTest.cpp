@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace talvex;
