@@ -6,6 +6,7 @@
 #include "Installation.h"
 #include "LinuxUpdater.h"
 #include "PulseAudioEngine.h"
+#include "PulseSourceWatch.h"
 #include "QtClipboard.h"
 #include "ServerFinalSpeechService.h"
 #include "SessionBackends.h"
@@ -51,6 +52,7 @@ std::unique_ptr<LinuxServices> LinuxServices::open(QString *problem)
     update::ClipboardCarry::takeBack();
     services->m_languageModel = std::make_unique<ChatCompletionsModel>();
     services->m_prompts = std::make_unique<WidgetPrompts>();
+    services->m_captureSources = std::make_unique<PulseSourceWatch>();
     services->m_speech = new SphinxSpeechService;
     services->m_finalSpeech =
         ServerFinalSpeechService::fromEnvironment(*services->m_speech, QStringLiteral("PocketSphinx"));
@@ -85,6 +87,7 @@ TalvexDelegate::ShellServices LinuxServices::shellServices() const
     shell.keys = m_keys.get();
     shell.applications = m_applications.get();
     shell.finalText = m_finalSpeech.get();
+    shell.captureSources = m_captureSources.get();
     return shell;
 }
 

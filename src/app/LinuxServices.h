@@ -11,6 +11,7 @@ namespace talvex {
 
 class ChatCompletionsModel;
 class ServerFinalSpeechService;
+class PulseSourceWatch;
 class SessionBackends;
 struct SessionPlan;
 class SphinxSpeechService;
@@ -62,7 +63,8 @@ class LinuxServices final {
     std::chrono::milliseconds speechServerBound() const;
 
     /// What the shell's windows work through: the autostart entry, the updater (none for a
-    /// development build), the shortcut's key translation and the installed applications.
+    /// development build), the shortcut's key translation, the installed applications and the
+    /// sound server's default source.
     TalvexDelegate::ShellServices shellServices() const;
     /// Which way this session reaches the desktop and what does not work there.
     const SessionPlan &sessionPlan() const;
@@ -82,6 +84,7 @@ class LinuxServices final {
     std::unique_ptr<xdg::XdgInstalledApplications> m_applications;
     std::unique_ptr<ChatCompletionsModel> m_languageModel;
     std::unique_ptr<UserPrompts> m_prompts;
+    std::unique_ptr<PulseSourceWatch> m_captureSources;
     std::unique_ptr<xdg::XdgLoginItems> m_loginItems;
     std::unique_ptr<update::LinuxUpdater> m_updater;
     /// The Wayland backends that replace X11 ones on a Wayland session.

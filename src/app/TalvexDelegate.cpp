@@ -31,6 +31,10 @@ TalvexDelegate::TalvexDelegate(ControllerServices services, ShellServices shell,
       m_updates(std::make_unique<TalvexUpdates>(shell.updater)), m_recorder(std::make_unique<RecorderPanel>())
 {
     Clipboard &clipboard = *services.delivery.clipboard;
+    OnboardingServices onboarding;
+    onboarding.keys = shell.keys;
+    onboarding.captureSources = shell.captureSources;
+    onboarding.clock = services.clock;
     m_controller = std::make_unique<DictationController>(std::move(services));
     // Phase changes and readiness at debug and info level: the timeline of a dictation and the
     // moment it can start can be read from the log without any transcript text.
@@ -67,6 +71,10 @@ TalvexDelegate::TalvexDelegate(ControllerServices services, ShellServices shell,
     windows.openAbout = [this] { openAbout(); };
     m_settings = std::make_unique<SettingsWindow>(*m_controller, std::move(windows));
     m_about = std::make_unique<AboutWindow>();
+    m_defaults = userDefaults(m_launch);
+    onboarding.defaults = m_defaults.get();
+    onboarding.bindToggle = m_launch.waylandSession;
+    m_setup = std::make_unique<SetupWindow>(std::move(onboarding));
 
     if (qGuiApp)
         connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
@@ -123,18 +131,20 @@ void TalvexDelegate::openSettings()
     QTimer::singleShot(0, this, &TalvexDelegate::showSettings);
 }
 
+void TalvexDelegate::setTrayPresence(TrayPresence tray)
+{
+    m_setup->setTrayPresence(tray);
+}
+
 bool TalvexDelegate::setupCompleted() const
 {
-    const QString key = QStringLiteral("didCompleteTalvexSetup");
-    if (m_launch.defaults)
-        return m_launch.defaults->value(key).toBool();
-    return QSettings().value(key).toBool();
+    return m_defaults->value(SetupWindow::setupCompletedKey()).toBool();
 }
 
 void TalvexDelegate::showOnboarding()
 {
-    // SetupWindow::show(controller) plugs in here.
     qCInfo(lcApp, "Opening the onboarding window");
+    m_setup->show(*m_controller);
     emit windowShown(Window::onboarding);
 }
 

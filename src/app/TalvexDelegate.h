@@ -3,6 +3,7 @@
 #include "AboutWindow.h"
 #include "LaunchAtLogin.h"
 #include "SettingsWindow.h"
+#include "SetupWindow.h"
 #include "TalvexUpdates.h"
 #include "core/ControllerServices.h"
 #include "core/DictationController.h"
@@ -18,6 +19,7 @@ class QSettings;
 namespace talvex {
 
 class FinalTextRecognizer;
+class CaptureSourceWatch;
 class InstalledApplications;
 class KeyTranslator;
 
@@ -37,6 +39,8 @@ class TalvexDelegate final : public QObject {
         InstalledApplications *applications = nullptr;
         /// Names the recogniser of the final text in the settings window; may be null.
         FinalTextRecognizer *finalText = nullptr;
+        /// The sound server's default source, shown by onboarding; null shows none.
+        CaptureSourceWatch *captureSources = nullptr;
     };
 
     /// How this launch was asked for.
@@ -71,6 +75,9 @@ class TalvexDelegate final : public QObject {
     void openAbout();
     void openSettings();
 
+    /// Whether a tray shows Talvex's icon: onboarding says how to reach Talvex without one.
+    void setTrayPresence(TrayPresence tray);
+
     /// What "Quit Talvex" does; by default the event loop ends at once.
     void setQuit(std::function<void()> quit) { m_quit = std::move(quit); }
 
@@ -78,9 +85,10 @@ class TalvexDelegate final : public QObject {
     MenuCommands &menu() { return *m_menu; }
     LaunchAtLogin &launchAtLogin() { return *m_launchAtLogin; }
     TalvexUpdates &updates() { return *m_updates; }
+    SetupWindow &setup() { return *m_setup; }
 
   signals:
-    /// A window was shown (onboarding: asked for, until its window plugs in at showOnboarding).
+    /// A window was shown.
     void windowShown(talvex::TalvexDelegate::Window window);
 
   private:
@@ -99,6 +107,8 @@ class TalvexDelegate final : public QObject {
     std::unique_ptr<RecorderPanel> m_recorder;
     std::unique_ptr<SettingsWindow> m_settings;
     std::unique_ptr<AboutWindow> m_about;
+    std::unique_ptr<QSettings> m_defaults; ///< "didCompleteTalvexSetup"
+    std::unique_ptr<SetupWindow> m_setup;
 };
 
 } // namespace talvex

@@ -216,6 +216,10 @@ int runApplication(int argc, char **argv, const talvex::CommandLine &line)
         control.attach(delegate);
 
         talvex::SystemTray tray(delegate.menu(), bus, embeddedTray.get());
+        QObject::connect(&tray, &talvex::SystemTray::shown, &delegate,
+                         [&delegate] { delegate.setTrayPresence(talvex::TrayPresence::shown); });
+        QObject::connect(&tray, &talvex::SystemTray::missing, &delegate,
+                         [&delegate] { delegate.setTrayPresence(talvex::TrayPresence::missing); });
         QTimer::singleShot(0, &delegate, [&delegate, &tray] {
             delegate.applicationDidFinishLaunching();
             tray.start();

@@ -24,15 +24,17 @@ void DictationController::stopRecording()
 {
     if (m_phase != Phase::recording || !m_live || !m_destination || !m_capturePreferences || !m_captureID)
         return;
+    // The dictation's timing starts here: the release (or stop command) is handled right now.
+    const double stoppedAt = m_services.clock->now();
     setPhase(Phase::transcribing);
     CancellationToken task;
     m_taskCancellation = task;
-    runStop(m_live, m_destination, *m_capturePreferences, *m_captureID, task);
+    runStop(m_live, m_destination, *m_capturePreferences, *m_captureID, task, stoppedAt);
 }
 
 QCoro::Task<> DictationController::runStop(std::shared_ptr<LiveDictation> session,
                                            std::shared_ptr<Destination> target, Preferences snapshot,
-                                           QUuid capture, CancellationToken token)
+                                           QUuid capture, CancellationToken token, double stoppedAt)
 {
     QPointer<DictationController> self(this);
     std::exception_ptr failure;
@@ -43,13 +45,14 @@ QCoro::Task<> DictationController::runStop(std::shared_ptr<LiveDictation> sessio
         const std::optional<QString> speechNote = session->finalNote();
         if (token.isCancelled() || !isCurrent(capture))
             throw TaskCancelled();
+        const StopTimes times{stoppedAt, m_services.clock->now()};
 
         const std::optional<QString> applicationID =
             target->app() ? target->app()->applicationID : std::optional<QString>();
         const WritingMode mode = snapshot.modeForDictation(applicationID, target->isPractice());
         const QString source = ControllerTexts::sourceName(target->app());
 
-        co_await complete(transcript, mode, snapshot, source, target, speechNote);
+        co_await complete(transcript, mode, snapshot, source, target, times, token, speechNote);
         if (!self)
             co_return;
         if (isCurrent(capture))
@@ -67,26 +70,34 @@ QCoro::Task<> DictationController::runStop(std::shared_ptr<LiveDictation> sessio
 
 QCoro::Task<> DictationController::complete(QString text, WritingMode mode, Preferences snapshot,
                                             QString source, std::shared_ptr<Destination> target,
+                                            StopTimes times, CancellationToken token,
                                             std::optional<QString> speechNote)
 {
     QPointer<DictationController> self(this);
     if (text.isEmpty())
         throw TalvexException(TalvexError::noSpeech);
-    if (mode != WritingMode::verbatim && m_phase != Phase::refining)
+    const bool rewrites = mode != WritingMode::verbatim;
+    if (rewrites && m_phase != Phase::refining)
         setPhase(Phase::refining);
 
     const LocalModels::Refinement refinement =
         co_await LocalModels::refine(text, mode, snapshot.locale, *m_services.languageModel);
-    if (!self)
+    // A dictation abandoned during the rewrite (its practice window closed) pastes nothing.
+    if (!self || token.isCancelled())
         throw TaskCancelled();
 
     const QString finalText = snapshot.applyingReplacements(refinement.text);
     if (UnicodeText::trimmed(finalText, UnicodeText::isWhitespaceOrNewline).isEmpty())
         throw TalvexException(TalvexError::noSpeech);
 
+    const std::optional<double> rewrittenAt =
+        rewrites ? std::optional<double>(m_services.clock->now()) : std::nullopt;
     const Destination::Delivery outcome = co_await target->deliver(finalText);
     if (!self)
         throw TaskCancelled();
+    recordTiming(
+        DictationTiming::between(times.stopped, times.recognized, rewrittenAt, m_services.clock->now()),
+        target->isPractice());
 
     const QString label = ControllerTexts::statusLabel(outcome);
     const std::optional<QString> notice = ControllerTexts::deliveryNotice(outcome);
@@ -129,6 +140,34 @@ QCoro::Task<> DictationController::complete(QString text, WritingMode mode, Pref
         setLibrary(changed);
         save();
     }
+}
+
+void DictationController::recordTiming(const DictationTiming &timing, bool practice)
+{
+    // Durations and where they went only: never the text.
+    const QString rewrite = timing.rewrite ? QString::number(*timing.rewrite, 'f', 3) + QStringLiteral(" s")
+                                           : QStringLiteral("none");
+    qCInfo(lcDelivery, "Dictation timing: recognition %.3f s, rewrite %s, paste %.3f s, total %.3f s (%s)",
+           timing.recognition, qUtf8Printable(rewrite), timing.paste, timing.total(),
+           practice ? "practice field" : "another application");
+    DictationTimings timings = m_dictationTimings;
+    (practice ? timings.practice : timings.otherApplication) = timing;
+    setDictationTimings(timings);
+}
+
+void DictationController::cancelPracticeDictation(const QWidget *practiceWindow)
+{
+    if (!isDictatingInto(practiceWindow))
+        return;
+    if (m_phase == Phase::preparing || m_phase == Phase::recording) {
+        cancel();
+        return;
+    }
+    // Transcribing or rewriting: the stop task sees its token at its next step and leaves quietly,
+    // so nothing is pasted and the clipboard is not touched; the controller is idle at once.
+    if (m_taskCancellation)
+        m_taskCancellation->cancel();
+    reset();
 }
 
 void DictationController::cancel()

@@ -55,15 +55,15 @@ QCoro::Task<> DictationController::requestMicrophoneAccess()
         self->refreshPermissions();
 }
 
-void DictationController::allowAccessibility()
+bool DictationController::allowAccessibility()
 {
     Destination::requestAccessibility(*m_services.delivery.accessibility, *m_services.delivery.keyboard);
-    openSettings(SettingsPane::accessibility);
+    return openSettings(SettingsPane::accessibility);
 }
 
-void DictationController::openSettings(SettingsPane pane)
+bool DictationController::openSettings(SettingsPane pane)
 {
-    m_services.delivery.workspace->openSettings(pane);
+    return m_services.delivery.workspace->openSettings(pane);
 }
 
 QCoro::Task<> DictationController::testPracticePaste()

@@ -145,6 +145,11 @@ void DictationController::setLibrary(const Library &library)
     emit libraryChanged();
 }
 
+void DictationController::setDictationTimings(const DictationTimings &timings)
+{
+    notifyOnChange(m_dictationTimings, timings, &DictationController::dictationTimingsChanged);
+}
+
 const Preferences &DictationController::preferences() const
 {
     return m_library.preferences;
@@ -167,6 +172,12 @@ void DictationController::setPracticeWindow(QWidget *window)
 void DictationController::setShortcutProbeWindow(QWidget *window)
 {
     m_shortcutProbeWindow = window;
+}
+
+bool DictationController::isDictatingInto(const QWidget *practiceWindow) const
+{
+    return practiceWindow && m_destination && m_destination->isPractice() &&
+           m_destination->practiceWindow() == practiceWindow;
 }
 
 // --- Activation and the return to idle.

@@ -90,7 +90,8 @@ void MenuCommands::trigger(MenuRowId id)
     case MenuRowId::copyLastTranscript:
         return copyLastTranscript();
     case MenuRowId::enableAutomaticPaste:
-        return m_controller.allowAccessibility();
+        m_controller.allowAccessibility();
+        return;
     case MenuRowId::settings:
         return run(m_actions.openSettings);
     case MenuRowId::checkForUpdates:

@@ -12,8 +12,10 @@ SystemTray::SystemTray(MenuCommands &commands, QDBusConnection bus, EmbeddedTray
         m_view = std::make_unique<TrayIconView>(m_commands, protocol);
         emit shown(protocol);
     });
-    connect(&m_wait, &TrayHostWait::missing, this,
-            [this] { m_notice.show(m_commands.state().shortcutLabel); });
+    connect(&m_wait, &TrayHostWait::missing, this, [this] {
+        m_notice.show(m_commands.state().shortcutLabel);
+        emit missing();
+    });
 }
 
 SystemTray::~SystemTray() = default;

@@ -33,6 +33,8 @@ class SystemTray final : public QObject {
 
   signals:
     void shown(talvex::TrayProtocol protocol);
+    /// No tray came within the wait; shown() may still follow when one starts.
+    void missing();
 
   private:
     MenuCommands &m_commands;

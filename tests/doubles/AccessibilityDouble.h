@@ -21,6 +21,8 @@ public:
     };
 
     bool trusted = true;
+    /// A request turns the service on, as turning the accessibility bus on does.
+    bool grantOnRequest = false;
     int trustRequests = 0;
     std::map<std::int32_t, AccessibleElement> focused;  ///< focused element by pid
     std::map<std::int32_t, AccessibleElement> windows;  ///< focused window by pid
@@ -47,6 +49,8 @@ public:
     bool requestTrust() override
     {
         ++trustRequests;
+        if (grantOnRequest)
+            trusted = true;
         return trusted;
     }
     std::optional<AccessibleElement> focusedElement(std::int32_t pid) override

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Clock.h"
 #include "OnWorkerThread.h"
 #include "PlatformError.h"
 #include "ResultChannel.h"
@@ -39,6 +40,9 @@ class AnalyzerDouble final : public Analyzer {
     std::optional<QString> finalizeError;
     bool stalled = false; ///< never reads the input, like a recogniser that fell behind
     std::vector<SpeechResult> resultsAtFinalize; ///< pushed before the results end
+    /// When set, finalizing takes `finalizeSeconds` on this clock, as a recogniser catching up.
+    Clock *clock = nullptr;
+    double finalizeSeconds = 0;
     QStringList calls;
     QStringList context;
     std::shared_ptr<std::atomic<int>> buffersRead = std::make_shared<std::atomic<int>>(0);
@@ -85,6 +89,8 @@ class AnalyzerDouble final : public Analyzer {
         calls << "finalize";
         if (finalizeError)
             throw PlatformError(*finalizeError);
+        if (clock && finalizeSeconds > 0)
+            co_await clock->sleep(finalizeSeconds);
         for (const auto &result : resultsAtFinalize)
             m_module->channel->push(result);
         m_module->channel->finish();

@@ -24,6 +24,7 @@ int main(int argc, char **argv)
     talvex::render::RenderSink sink(folder, filter);
     talvex::render::renderSettings(sink);
     talvex::render::renderOverlay(sink);
+    talvex::render::renderOnboarding(sink);
 
     QTextStream out(stdout);
     for (const QString &path : sink.written())

@@ -10,5 +10,7 @@ class RenderSink;
 void renderSettings(RenderSink &sink);
 /// The recorder panel: preparing, recording (silent, speech, long transcript), transcribing, refining.
 void renderOverlay(RenderSink &sink);
+/// The onboarding window: each step, permissions ready and not, the shortcut test, practice.
+void renderOnboarding(RenderSink &sink);
 
 } // namespace talvex::render

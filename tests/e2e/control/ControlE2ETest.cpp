@@ -89,7 +89,9 @@ TEST(ControlE2ETest, ASecondLaunchHandsOverAndTheFirstKeepsRunning)
 {
     TalvexProcess talvex;
     QString error;
-    ASSERT_TRUE(talvex.start({}, &error)) << error.toStdString();
+    TalvexProcess::Options firstRun;
+    firstRun.setup = TalvexProcess::Options::Setup::firstRun;
+    ASSERT_TRUE(talvex.start(firstRun, &error)) << error.toStdString();
     const QString onboarding = QStringLiteral("Opening the onboarding window");
     const QString settings = QStringLiteral("Opening the settings window");
     // A first run opens onboarding by itself.

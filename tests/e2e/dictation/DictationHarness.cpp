@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcessEnvironment>
+#include <QSettings>
 #include <QTcpServer>
 #include <QTimer>
 #include <csignal>
@@ -43,6 +44,25 @@ bool runToEnd(const QString &program, const QStringList &arguments, std::chrono:
     if (output)
         *output = process.readAllStandardOutput();
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+/// Marks onboarding as finished, or not, in the user defaults the talvex of `options` reads.
+void markSetup(const TalvexProcess::Options &options)
+{
+    using Setup = TalvexProcess::Options::Setup;
+    if (options.setup == Setup::asStored)
+        return;
+    QString configHome =
+        qEnvironmentVariable("XDG_CONFIG_HOME", QDir::home().filePath(QStringLiteral(".config")));
+    for (const QString &entry : options.environment)
+        if (entry.startsWith(QStringLiteral("XDG_CONFIG_HOME=")))
+            configHome = entry.section(QLatin1Char('='), 1);
+    QSettings defaults(QDir(configHome).filePath(QStringLiteral("Talvex/Talvex.conf")), QSettings::IniFormat);
+    if (options.setup == Setup::completed)
+        defaults.setValue(QStringLiteral("didCompleteTalvexSetup"), true);
+    else
+        defaults.remove(QStringLiteral("didCompleteTalvexSetup"));
+    defaults.sync();
 }
 
 } // namespace
@@ -184,6 +204,7 @@ bool TalvexProcess::start(const Options &options, QString *error)
         if (!options.library->write(libraryPath(), &problem))
             return fail(QStringLiteral("could not write the library: ") + problem);
     }
+    markSetup(options);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_DATA_HOME"), m_dataHome.path());
     environment.insert(QStringLiteral("QT_FORCE_STDERR_LOGGING"), QStringLiteral("1"));

@@ -76,6 +76,10 @@ class TalvexProcess final {
         bool awaitLanguageModel = false;
         /// The talvex to start; empty = the one of this build tree.
         QString executable = {};
+        /// Whether onboarding was finished before: by default it was, so no onboarding window
+        /// opens over the tests' targets; a first run removes the mark; asStored leaves it alone.
+        enum class Setup { completed, firstRun, asStored };
+        Setup setup = Setup::completed;
     };
 
     TalvexProcess();

@@ -99,6 +99,15 @@ TEST_F(TalvexDelegateTest, ALaunchWhileRunningShowsOnboarding)
     QSignalSpy shown(delegate.get(), &TalvexDelegate::windowShown);
     EXPECT_TRUE(delegate->applicationShouldHandleReopen());
     EXPECT_EQ(opened(shown), std::vector<Window>{Window::onboarding});
+    // Setup was completed before: the window opens at the shortcut step.
+    ASSERT_TRUE(delegate->setup().window());
+    EXPECT_EQ(delegate->setup().window()->step(), OnboardingStep::shortcut);
+    EXPECT_EQ(delegate->controller().shortcutProbeWindow(), delegate->setup().window());
+    delegate->setup().window()->close();
+    harness.drain();
+    EXPECT_FALSE(delegate->setup().window());
+    EXPECT_EQ(delegate->controller().shortcutProbeWindow(), nullptr);
+    EXPECT_TRUE(defaults.value(QStringLiteral("didCompleteTalvexSetup")).toBool());
 }
 
 TEST_F(TalvexDelegateTest, MenuRowsReachTheDelegatesWindowsAndItsQuit)
