@@ -134,6 +134,10 @@ QString CommandLine::help()
                "  TALVEX_LLM_MODEL      The model the server should use.\n"
                "  TALVEX_SPHINX_MODELS  The folder of PocketSphinx models (default\n"
                "                        /usr/share/pocketsphinx/model).\n"
+               "  TALVEX_STT_URL        A local transcription server for the final text (loopback\n"
+               "                        only; unset or \"off\": PocketSphinx alone).\n"
+               "  TALVEX_STT_MODEL      The model that server should use.\n"
+               "  TALVEX_STT_TIMEOUT    Seconds a dictation waits for that server (default 10).\n"
                "  TALVEX_UPDATE_FEED    The release feed update checks read (\"off\": no checks).\n")
         .arg(TranscribeCommand::usage());
 }
