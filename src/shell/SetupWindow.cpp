@@ -17,9 +17,10 @@ SetupWindow::SetupWindow(OnboardingServices services, QObject *parent)
 SetupWindow::~SetupWindow()
 {
     // The window goes with its owner; a dictation into its field ends as when the user closes it.
-    if (m_window) {
+    // windowWillClose() forgets the window, so hold on to it first.
+    if (TalvexOnboarding *window = m_window.data()) {
         windowWillClose();
-        delete m_window.data();
+        delete window;
     }
 }
 

@@ -71,8 +71,9 @@ TEST_F(TranscriptionClientTest, SendsTheDictationAsAMultipartFormAndReturnsTheTe
     EXPECT_EQ(outcome.text, QStringLiteral("  Talvex heard Zo\u00eb. "));
     EXPECT_EQ(outcome.failure, TranscriptionFailure::none);
 
-    ASSERT_EQ(posts().size(), 1);
-    const auto &request = posts().first();
+    const QList<LoopbackHttpServer::Request> sent = posts();
+    ASSERT_EQ(sent.size(), 1);
+    const LoopbackHttpServer::Request &request = sent.first();
     EXPECT_EQ(request.method, "POST");
     EXPECT_EQ(request.headers.value("accept"), "application/json");
     const auto form = readForm(request.headers.value("content-type"), request.body);
