@@ -179,17 +179,17 @@ int main(int argc, char **argv)
     const DeliveryServices services{&workspace, &accessibility, &keyboard, &clipboard, &clock};
 
     std::printf("%-18s %-11s %-12s %s\n", "application", "hold max", "hold median", "outcomes");
-    for (const apps::AppSpec &spec : apps::matrix()) {
-        if (!arguments.isEmpty() && !arguments.contains(spec.name))
+    for (const apps::TargetApp &app : apps::matrix()) {
+        if (!arguments.isEmpty() && !arguments.contains(app.name))
             continue;
-        apps::AppTarget target(spec);
+        apps::AppTarget target(app);
         if (const auto missing = target.missing()) {
-            std::printf("%-18s skipped: %s\n", qPrintable(spec.name), qPrintable(*missing));
+            std::printf("%-18s skipped: %s\n", qPrintable(app.name), qPrintable(*missing));
             continue;
         }
         QString error;
         if (!target.start(&error)) {
-            std::printf("%-18s did not start: %s\n", qPrintable(spec.name), qPrintable(error.left(300)));
+            std::printf("%-18s did not start: %s\n", qPrintable(app.name), qPrintable(error.left(300)));
             continue;
         }
         keyboard.holds.clear();
@@ -216,10 +216,10 @@ int main(int argc, char **argv)
         std::sort(holds.begin(), holds.end());
         outcomes.removeDuplicates();
         if (holds.empty())
-            std::printf("%-18s %-11s %-12s %s\n", qPrintable(spec.name), "-", "-",
+            std::printf("%-18s %-11s %-12s %s\n", qPrintable(app.name), "-", "-",
                         qPrintable(outcomes.join(", ")));
         else
-            std::printf("%-18s %8.1f ms %9.1f ms %s\n", qPrintable(spec.name), holds.back(),
+            std::printf("%-18s %8.1f ms %9.1f ms %s\n", qPrintable(app.name), holds.back(),
                         holds[holds.size() / 2], qPrintable(outcomes.join(", ")));
         std::fflush(stdout);
         target.arrived(keys); // a terminal reads its line and ends

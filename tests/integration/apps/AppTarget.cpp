@@ -64,7 +64,7 @@ user_pref("browser.tabs.warnOnClose", false);
     return {QStringLiteral("--no-remote"), QStringLiteral("--profile"), profile, url};
 }
 
-std::vector<AppSpec> makeMatrix()
+std::vector<TargetApp> makeMatrix()
 {
     const auto none = [](const QString &, const QString &, const QString &) { return QStringList(); };
     const auto terminal = [](QStringList before) {
@@ -163,26 +163,26 @@ std::vector<AppSpec> makeMatrix()
 
 } // namespace
 
-const std::vector<AppSpec> &matrix()
+const std::vector<TargetApp> &matrix()
 {
-    static const std::vector<AppSpec> apps = makeMatrix();
+    static const std::vector<TargetApp> apps = makeMatrix();
     return apps;
 }
 
-const AppSpec &spec(const QString &name)
+const TargetApp &targetApp(const QString &name)
 {
-    for (const AppSpec &app : matrix())
+    for (const TargetApp &app : matrix())
         if (app.name == name)
             return app;
     std::fprintf(stderr, "no application %s in the matrix\n", qPrintable(name));
     std::abort();
 }
 
-AppTarget::AppTarget(const AppSpec &spec)
-    : m_spec(spec), m_folder(QDir(qEnvironmentVariable("TALVEX_TEST_TMP", QDir::tempPath()))
+AppTarget::AppTarget(const TargetApp &app)
+    : m_app(app), m_folder(QDir(qEnvironmentVariable("TALVEX_TEST_TMP", QDir::tempPath()))
                                  .filePath(QStringLiteral("app-XXXXXX")))
 {
-    for (const QString &candidate : spec.programs) {
+    for (const QString &candidate : app.programs) {
         const QString found = candidate.startsWith(QLatin1Char('/'))
                                   ? (QFile::exists(candidate) ? candidate : QString())
                                   : QStandardPaths::findExecutable(candidate);
@@ -209,16 +209,16 @@ std::optional<QString> AppTarget::missing() const
 {
     if (!m_program.isEmpty())
         return std::nullopt;
-    return m_spec.programs.join(QStringLiteral(" or ")) +
+    return m_app.programs.join(QStringLiteral(" or ")) +
            QStringLiteral(" is not installed (scripts/setup --apps installs ") +
-           m_spec.packages.join(QLatin1Char(' ')) + QStringLiteral(")");
+           m_app.packages.join(QLatin1Char(' ')) + QStringLiteral(")");
 }
 
 bool AppTarget::start(QString *error)
 {
     auto fail = [&](const QString &what) {
         if (error)
-            *error = what + QStringLiteral("\n--- ") + m_spec.name + QStringLiteral(" output:\n") +
+            *error = what + QStringLiteral("\n--- ") + m_app.name + QStringLiteral(" output:\n") +
                      QString::fromLocal8Bit(m_process.readAll());
         return false;
     };
@@ -226,14 +226,14 @@ bool AppTarget::start(QString *error)
         return fail(QStringLiteral("no work folder"));
 
     QString url;
-    if (m_spec.readback == Readback::page) {
+    if (m_app.readback == Readback::page) {
         m_page = std::make_unique<PageServer>();
         if (!m_page->isListening())
             return fail(QStringLiteral("the page server does not listen"));
         url = m_page->url();
     }
     QString script;
-    if (m_spec.readback == Readback::terminalLine) {
+    if (m_app.readback == Readback::terminalLine) {
         // The shell says it is ready, then reads one line into a file once Return is pressed.
         m_output = inFolder(m_folder.path(), QStringLiteral("line.txt"));
         script = inFolder(m_folder.path(), QStringLiteral("read-line.sh"));
@@ -246,10 +246,10 @@ bool AppTarget::start(QString *error)
     }
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const QString &entry : m_spec.environment)
+    for (const QString &entry : m_app.environment)
         environment.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
     m_process.setProcessEnvironment(environment);
-    m_process.start(m_program, m_spec.arguments(m_folder.path(), url, script));
+    m_process.start(m_program, m_app.arguments(m_folder.path(), url, script));
     if (!m_process.waitForStarted(10000))
         return fail(m_program + QStringLiteral(" did not start"));
 
@@ -259,7 +259,7 @@ bool AppTarget::start(QString *error)
         const auto front = workspace.frontmostApplication();
         if (!front)
             return false;
-        for (const QString &name : m_spec.windowClasses) {
+        for (const QString &name : m_app.windowClasses) {
             if (front->windowClass.compare(name, Qt::CaseInsensitive) == 0 ||
                 front->windowInstance.compare(name, Qt::CaseInsensitive) == 0) {
                 m_windowPid = front->pid;
@@ -272,7 +272,7 @@ bool AppTarget::start(QString *error)
         [&] {
             if (!frontIsOurs())
                 return false;
-            switch (m_spec.readback) {
+            switch (m_app.readback) {
             case Readback::accessibleText:
                 return accessibility.focusedElement(m_windowPid).has_value();
             case Readback::page:
@@ -284,7 +284,7 @@ bool AppTarget::start(QString *error)
         },
         startTimeout, std::chrono::milliseconds(100));
     if (!ready)
-        return fail(m_spec.name + QStringLiteral(" never had its field focused in the front window"));
+        return fail(m_app.name + QStringLiteral(" never had its field focused in the front window"));
     return true;
 }
 
@@ -314,7 +314,7 @@ std::optional<QString> AppTarget::accessibleText()
 
 std::optional<QString> AppTarget::arrived(e2e::XTestKeyboard &keys)
 {
-    switch (m_spec.readback) {
+    switch (m_app.readback) {
 
     case Readback::accessibleText:
         return accessibleText();

@@ -32,7 +32,7 @@ enum class Readback {
 };
 
 /// One application of the matrix.
-struct AppSpec {
+struct TargetApp {
     QString name{};         ///< test name, e.g. "Gtk4TextEditor"
     QStringList programs{}; ///< candidates; the first one installed runs
     QStringList packages{}; ///< what installs it, for the skip message
@@ -50,14 +50,14 @@ struct AppSpec {
 };
 
 /// Every application of the matrix, in a fixed order.
-const std::vector<AppSpec> &matrix();
+const std::vector<TargetApp> &matrix();
 /// The one named `name`; aborts the test program when there is none (a typo in a test).
-const AppSpec &spec(const QString &name);
+const TargetApp &targetApp(const QString &name);
 
 /// One running application of the matrix with its field focused.
 class AppTarget final {
   public:
-    explicit AppTarget(const AppSpec &spec);
+    explicit AppTarget(const TargetApp &app);
     ~AppTarget();
     AppTarget(const AppTarget &) = delete;
     AppTarget &operator=(const AppTarget &) = delete;
@@ -76,7 +76,7 @@ class AppTarget final {
   private:
     std::optional<QString> accessibleText();
 
-    const AppSpec &m_spec;
+    const TargetApp &m_app;
     QString m_program;
     QTemporaryDir m_folder;
     std::unique_ptr<PageServer> m_page;

@@ -54,7 +54,7 @@ QString AppsMatrix::startError;
 
 TEST_P(AppsMatrix, DictationArrivesWithAnHonestStatusAndTheClipboardFollowsIt)
 {
-    const AppSpec &app = spec(GetParam());
+    const TargetApp &app = targetApp(GetParam());
     AppTarget target(app);
     if (const auto missing = target.missing())
         GTEST_SKIP() << missing->toStdString();
@@ -104,7 +104,7 @@ TEST_P(AppsMatrix, DictationArrivesWithAnHonestStatusAndTheClipboardFollowsIt)
 std::vector<QString> names()
 {
     std::vector<QString> result;
-    for (const AppSpec &app : matrix())
+    for (const TargetApp &app : matrix())
         result.push_back(app.name);
     return result;
 }

@@ -15,7 +15,7 @@ constexpr std::uint32_t shiftBit = 0x200;
 constexpr std::uint32_t superBit = 0x100;
 
 // The symbol a key types on its first level in the "us" layout: the stored codes are positions,
-// and the specification names keys by symbol.
+// and the portal's shortcut format names keys by symbol.
 std::optional<QString> keyName(std::uint8_t keycode)
 {
     std::unique_ptr<xkb_context, void (*)(xkb_context *)> context(xkb_context_new(XKB_CONTEXT_NO_FLAGS),

@@ -41,7 +41,8 @@ std::int32_t pidOf(xcb_res_query_client_ids_reply_t *raw)
     if (!reply)
         return 0;
     for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem; xcb_res_client_id_value_next(&it)) {
-        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
+        const auto &[client, length] = *it.data;
+        if ((client.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
             xcb_res_client_id_value_value_length(it.data) >= 1)
             return static_cast<std::int32_t>(*xcb_res_client_id_value_value(it.data));
     }
@@ -113,8 +114,8 @@ std::int32_t X11Workspace::ownerPid(xcb_window_t window) const
     // _NET_WM_PID and for sandboxed ones whose _NET_WM_PID counts in the sandbox's own process ids.
     if (m_hasResources) {
         xcb_connection_t *c = m_connection.get();
-        const xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-        if (const std::int32_t pid = pidOf(xcb_res_query_client_ids_reply(c, xcb_res_query_client_ids(c, 1, &spec), nullptr));
+        const xcb_res_client_id_spec_t clientQuery{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+        if (const std::int32_t pid = pidOf(xcb_res_query_client_ids_reply(c, xcb_res_query_client_ids(c, 1, &clientQuery), nullptr));
             pid > 0)
             return pid;
     }
@@ -197,8 +198,8 @@ std::optional<std::vector<WindowInfo>> X11Workspace::onScreenWindows()
                     xcb_get_property(c, 0, window, m_atoms.wmPid, XCB_ATOM_CARDINAL, 0, 1),
                     std::nullopt};
         if (m_hasResources) {
-            const xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-            q.client = xcb_res_query_client_ids(c, 1, &spec);
+            const xcb_res_client_id_spec_t clientQuery{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+            q.client = xcb_res_query_client_ids(c, 1, &clientQuery);
         }
         questions.push_back(q);
     }
