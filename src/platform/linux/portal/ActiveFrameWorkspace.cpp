@@ -1,11 +1,8 @@
 #include "ActiveFrameWorkspace.h"
 
+#include "CommonWorkspace.h"
 #include "SettingsPanes.h"
 
-#include <QCoreApplication>
-#include <QGuiApplication>
-#include <QScreen>
-#include <unistd.h>
 
 namespace talvex::portal {
 
@@ -35,17 +32,7 @@ std::optional<RunningApplication> ActiveFrameWorkspace::frontmostApplication()
     return app;
 }
 
-RunningApplication ActiveFrameWorkspace::currentApplication()
-{
-    RunningApplication app;
-    app.pid = static_cast<std::int32_t>(::getpid());
-    const QString id = QGuiApplication::desktopFileName();
-    app.applicationID = id.isEmpty() ? QCoreApplication::applicationName() : id;
-    app.name = QGuiApplication::applicationDisplayName();
-    app.windowClass = QCoreApplication::applicationName();
-    app.windowInstance = QCoreApplication::applicationName();
-    return app;
-}
+RunningApplication ActiveFrameWorkspace::currentApplication() { return xdg::thisApplication(); }
 
 std::optional<std::vector<WindowInfo>> ActiveFrameWorkspace::onScreenWindows()
 {
@@ -56,17 +43,7 @@ std::optional<std::vector<WindowInfo>> ActiveFrameWorkspace::onScreenWindows()
     return std::vector<WindowInfo>{{frame->pid, 0, QRectF(primary.topLeft(), primary.size())}};
 }
 
-std::vector<QRectF> ActiveFrameWorkspace::screens()
-{
-    std::vector<QRectF> result;
-    QScreen *primary = QGuiApplication::primaryScreen();
-    if (primary)
-        result.push_back(primary->geometry());
-    for (QScreen *screen : QGuiApplication::screens())
-        if (screen != primary)
-            result.push_back(screen->geometry());
-    return result;
-}
+std::vector<QRectF> ActiveFrameWorkspace::screens() { return xdg::qtScreens(); }
 
 bool ActiveFrameWorkspace::openSettings(SettingsPane pane)
 {

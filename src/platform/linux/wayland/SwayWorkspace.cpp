@@ -1,13 +1,11 @@
 #include "SwayWorkspace.h"
 
+#include "CommonWorkspace.h"
 #include "SettingsPanes.h"
 
-#include <QCoreApplication>
-#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <functional>
-#include <unistd.h>
 
 namespace talvex::wayland {
 
@@ -75,17 +73,7 @@ std::optional<RunningApplication> SwayWorkspace::frontmostApplication()
     return app;
 }
 
-RunningApplication SwayWorkspace::currentApplication()
-{
-    RunningApplication app;
-    app.pid = static_cast<std::int32_t>(::getpid());
-    const QString id = QGuiApplication::desktopFileName();
-    app.applicationID = id.isEmpty() ? QCoreApplication::applicationName() : id;
-    app.name = QGuiApplication::applicationDisplayName();
-    app.windowClass = QCoreApplication::applicationName();
-    app.windowInstance = QCoreApplication::applicationName();
-    return app;
-}
+RunningApplication SwayWorkspace::currentApplication() { return xdg::thisApplication(); }
 
 std::optional<std::vector<WindowInfo>> SwayWorkspace::onScreenWindows()
 {

@@ -1,17 +1,15 @@
 #include "X11Workspace.h"
 
 #include "Logging.h"
+#include "CommonWorkspace.h"
 #include "SettingsPanes.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 
 #include <xcb/res.h>
 
 #include <algorithm>
 #include <cstring>
 
-#include <unistd.h>
 
 namespace talvex::x11 {
 
@@ -151,17 +149,7 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication()
     return app;
 }
 
-RunningApplication X11Workspace::currentApplication()
-{
-    RunningApplication app;
-    app.pid = static_cast<std::int32_t>(::getpid());
-    const QString id = QGuiApplication::desktopFileName();
-    app.applicationID = id.isEmpty() ? QCoreApplication::applicationName() : id;
-    app.name = QGuiApplication::applicationDisplayName();
-    app.windowClass = QCoreApplication::applicationName();
-    app.windowInstance = QCoreApplication::applicationName();
-    return app;
-}
+RunningApplication X11Workspace::currentApplication() { return xdg::thisApplication(); }
 
 std::optional<std::vector<WindowInfo>> X11Workspace::onScreenWindows()
 {
@@ -241,17 +229,7 @@ std::optional<std::vector<WindowInfo>> X11Workspace::onScreenWindows()
     return result;
 }
 
-std::vector<QRectF> X11Workspace::screens()
-{
-    std::vector<QRectF> result;
-    QScreen *primary = QGuiApplication::primaryScreen();
-    if (primary)
-        result.push_back(primary->geometry());
-    for (QScreen *screen : QGuiApplication::screens())
-        if (screen != primary)
-            result.push_back(screen->geometry());
-    return result;
-}
+std::vector<QRectF> X11Workspace::screens() { return xdg::qtScreens(); }
 
 bool X11Workspace::openSettings(SettingsPane pane) { return xdg::SettingsPanes::open(pane); }
 

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "Workspace.h"
+
+#include <vector>
+
+namespace talvex::xdg {
+
+/// This process as a Workspace describes programs: its desktop-entry ID (else its application name),
+/// display name, and its name as window class and instance. The same on every desktop.
+RunningApplication thisApplication();
+
+/// Qt's screens, the primary first: for backends whose desktop tells no more than Qt knows.
+std::vector<QRectF> qtScreens();
+
+} // namespace talvex::xdg
