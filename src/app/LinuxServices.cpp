@@ -36,7 +36,9 @@ std::unique_ptr<LinuxServices> LinuxServices::open(QString *problem)
     services->m_clipboard = std::make_unique<x11::QtClipboard>();
     services->m_languageModel = std::make_unique<ChatCompletionsModel>();
     services->m_prompts = std::make_unique<WidgetPrompts>();
-    services->m_speech = new SphinxSpeechService;
+    services->m_speech = new SphinxSpeechService(SphinxSpeechService::defaultModelRoot(),
+                                                 SphinxSpeechService::Preload::dictation,
+                                                 SphinxSpeechService::defaultMeanFolder());
     return services;
 }
 

@@ -24,8 +24,8 @@ QCoro::Task<> transcribe(talvex::TranscribeCommand::Options options)
     QTextStream out(stdout);
     QTextStream err(stderr);
     talvex::SphinxSpeechService speech(talvex::SphinxSpeechService::defaultModelRoot(),
-                                       options.partials ? talvex::SphinxSpeechService::Preload::everything
-                                                        : talvex::SphinxSpeechService::Preload::finalsOnly);
+                                       options.partials ? talvex::SphinxSpeechService::Preload::dictation
+                                                        : talvex::SphinxSpeechService::Preload::recordings);
     // A library's writing mode may ask for a rewrite: know whether the model answers before using it.
     std::unique_ptr<talvex::ChatCompletionsModel> model;
     if (!options.libraryFile.isEmpty()) {

@@ -1,0 +1,56 @@
+#include "SphinxSearch.h"
+
+namespace talvex {
+
+namespace {
+
+// Wider than the model's own beams (1e-48 and 7e-29 for words). Much wider made the word lattice,
+// rescored at the end of each utterance, slow to search.
+const QStringList wideBeams{QStringLiteral("-beam"),       QStringLiteral("1e-55"),
+                            QStringLiteral("-pbeam"),      QStringLiteral("1e-55"),
+                            QStringLiteral("-wbeam"),      QStringLiteral("1e-35"),
+                            QStringLiteral("-lpbeam"),     QStringLiteral("1e-45"),
+                            QStringLiteral("-lponlybeam"), QStringLiteral("1e-35")};
+
+} // namespace
+
+std::optional<SphinxSearch> parseSphinxSearch(const QString &text)
+{
+    const QString name = text.trimmed().toLower();
+    if (name == QLatin1String("fast"))
+        return SphinxSearch::fast;
+    if (name == QLatin1String("accurate"))
+        return SphinxSearch::accurate;
+    return std::nullopt;
+}
+
+SphinxSearch sphinxSearchFromEnvironment(QString *problem)
+{
+    const QString value = qEnvironmentVariable("TALVEX_SPHINX_SEARCH");
+    if (value.trimmed().isEmpty())
+        return SphinxSearch::fast;
+    if (const auto search = parseSphinxSearch(value))
+        return *search;
+    if (problem)
+        *problem = QStringLiteral("TALVEX_SPHINX_SEARCH is \"%1\"; it can be fast or accurate. Using fast.")
+                       .arg(value);
+    return SphinxSearch::fast;
+}
+
+QStringList sphinxDecoderArguments(SphinxSearch search, SphinxNormalisation normalisation)
+{
+    QStringList arguments;
+    // The model asks for each utterance's own mean ("batch"), which only a complete recording has.
+    if (normalisation == SphinxNormalisation::live)
+        arguments << QStringLiteral("-cmn") << QStringLiteral("live");
+    // The lattice rescoring costs a few milliseconds per second of speech, at the end of an utterance;
+    // the flat-lexicon pass re-searches the whole utterance there, about five times as long.
+    arguments << QStringLiteral("-bestpath") << QStringLiteral("yes");
+    arguments << QStringLiteral("-fwdflat")
+              << (search == SphinxSearch::accurate ? QStringLiteral("yes") : QStringLiteral("no"));
+    if (search == SphinxSearch::accurate)
+        arguments << wideBeams;
+    return arguments;
+}
+
+} // namespace talvex
