@@ -6,6 +6,7 @@
 #include "platform/PlatformError.h"
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
@@ -54,16 +55,17 @@ std::vector<std::int16_t> toPcm16(const PcmBuffer &buffer)
 ///   alone pops the audio feed, converts it and drives the decoder, and it alone pushes results to
 ///   the channel: partial text and each utterance's final text as the live decoder produces them, or
 ///   the whole recording's text once the feed has ended.
-/// - The main thread only sets flags and waits: setContext() changes the dictionary on a worker
-///   before the input thread exists; finalize and cancel below.
+/// - The main thread only sets flags and waits: setContext() stores the hints, which the input
+///   thread puts into the dictionary before it decodes; finalize and cancel below.
 /// The model (its decoders and the dictionary) belongs to one session at a time, from acquireModel()
 /// to releaseModel(); the next dictation's acquire waits for it.
 ///
 /// Locks: `mutex` guards the model hand-over flag and the input thread's progress flags, and
 /// `changed` signals their change. `cancelled` is atomic so the input thread can read it between
 /// buffers; cancelAndFinishNow() sets it under `mutex`, where the input thread checks it once on
-/// starting, so that the two agree on who hands the model back. `vocabularySet` is written before start() runs and only read after.
-/// `lastVolatile` belongs to the input thread. `model` and `module` never change after construction.
+/// starting, so that the two agree on who hands the model back. `vocabulary` is written before
+/// start() runs and only read after. `lastVolatile` belongs to the input thread. `model` and `module`
+/// never change after construction.
 ///
 /// Ending: finalizeAndFinishThroughEndOfInput() relies on the audio feed having ended. The input thread
 /// then decodes what is left, pushes the last final result, sets `inputDone` and hands the model
@@ -79,9 +81,9 @@ struct SphinxAnalyzer::Session {
     std::mutex mutex;
     std::condition_variable changed;
     bool holdsModel = false;
-    bool vocabularySet = false; // by setContext; without hints start clears earlier dictations' words
-    bool startCalled = false;   // start() has handed the feed to the input thread
-    bool inputStarted = false;  // the input thread went past its cancel check
+    QStringList vocabulary;    // this dictation's hints, from setContext
+    bool startCalled = false;  // start() has handed the feed to the input thread
+    bool inputStarted = false; // the input thread went past its cancel check
     bool inputDone = false;
     std::atomic<bool> cancelled{false};
 
@@ -179,6 +181,10 @@ struct SphinxAnalyzer::Session {
             held.clear();
         };
 
+        // How far the decoder fell behind the audio, for the diagnostic line at the end.
+        std::size_t mostWaiting = 0;
+        std::size_t waitingAtEnd = 0;
+        double seconds = 0;
         while (!cancelled) {
             auto element = input.pop();
             if (auto *error = std::get_if<std::exception_ptr>(&element)) {
@@ -187,6 +193,9 @@ struct SphinxAnalyzer::Session {
             }
             if (std::holds_alternative<AnalyzerInputStream::End>(element))
                 break;
+            waitingAtEnd = input.pending();
+            mostWaiting = std::max(mostWaiting, waitingAtEnd);
+            seconds += double(std::get<PcmBuffer>(element).frameLength) / 16000.0;
             std::vector<std::int16_t> pcm = toPcm16(std::get<PcmBuffer>(element));
             if (!estimate) {
                 feed(pcm);
@@ -198,6 +207,8 @@ struct SphinxAnalyzer::Session {
                 startFromEstimate();
         }
         const bool completed = !cancelled && !failure;
+        const auto ending = std::chrono::steady_clock::now();
+        const bool estimated = estimate.has_value();
         if (completed && estimate)
             startFromEstimate(); // a short dictation: whatever speech it had gives the mean
         // The utterance ends even when abandoned: the next dictation starts a new one on this decoder.
@@ -206,8 +217,15 @@ struct SphinxAnalyzer::Session {
             if (completed)
                 pushFinal(hypothesis(decoder));
         }
-        if (completed)
-            model->keepChannelMean();
+        if (!completed)
+            return failure;
+        qCDebug(lcSpeech,
+                "Recognition ended: %.1f s of audio; buffers waiting: %zu at the last, %zu at most; the end "
+                "took %.0f ms%s",
+                seconds, waitingAtEnd, mostWaiting,
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - ending).count(),
+                estimated ? " with the normalisation estimated at the end" : "");
+        model->keepChannelMean();
         return failure;
     }
 
@@ -253,8 +271,10 @@ struct SphinxAnalyzer::Session {
         const bool live = module->volatileResults();
         const auto use = live ? SphinxNormalisation::live : SphinxNormalisation::whole;
         std::exception_ptr failure;
-        if (!vocabularySet)
-            model->useVocabulary({}, use);
+        // Without hints this takes out the words earlier dictations added.
+        const QStringList added = model->useVocabulary(vocabulary, use);
+        if (!vocabulary.isEmpty())
+            qCDebug(lcSpeech) << "Vocabulary words added to the dictionary:" << added.size();
         if (ps_decoder_t *decoder = live ? model->live() : model->whole())
             failure = live ? followLive(*input, decoder) : decodeWhole(*input, decoder);
         else
@@ -286,16 +306,11 @@ QCoro::Task<> SphinxAnalyzer::setContext(QStringList contextualStrings)
 {
     if (!m_session->model)
         throw PlatformError(m_missing);
-    auto session = m_session;
-    auto adding = onWorkerThread([session, contextualStrings] {
-        session->acquireModel();
-        session->vocabularySet = true;
-        const auto use =
-            session->module->volatileResults() ? SphinxNormalisation::live : SphinxNormalisation::whole;
-        return session->model->useVocabulary(contextualStrings, use);
-    });
-    const QStringList added = co_await adding;
-    qCDebug(lcSpeech) << "Vocabulary words added to the dictionary:" << added.size();
+    // The input thread takes them in before it decodes: a changed vocabulary rebuilds the decoder's
+    // search (a few tenths of a second), which would otherwise hold up the start of the recording.
+    // The audio waits in the feed meanwhile, and the decoder soon catches up.
+    m_session->vocabulary = std::move(contextualStrings);
+    co_return;
 }
 
 QCoro::Task<> SphinxAnalyzer::start(std::shared_ptr<AnalyzerInputStream> input)
