@@ -61,7 +61,7 @@ BENCHMARK(BM_FrontmostApplication)->Unit(benchmark::kMicrosecond);
 void BM_ClipboardSnapshotOfAnotherProgram(benchmark::State &state)
 {
     for (auto _ : state)
-        benchmark::DoNotOptimize(desktop->clipboard.snapshot());
+        benchmark::DoNotOptimize(desktop->clipboard.snapshot(ClipboardSelection::clipboard));
 }
 BENCHMARK(BM_ClipboardSnapshotOfAnotherProgram)->Unit(benchmark::kMillisecond);
 

@@ -78,7 +78,8 @@ struct FileOutcome {
     QString path;
     QString text;
     QString problem;
-    QString note; ///< why a rewrite kept the original text
+    QString note;           ///< why a rewrite kept the original text
+    QString recognizerNote; ///< why a stand-in recogniser gave the final text
     double duration = 0;
     std::optional<double> recognition; ///< session start to transcript
     std::optional<double> finish;      ///< end of the audio to transcript
@@ -91,6 +92,8 @@ void report(const FileOutcome &outcome, bool json, bool named, bool partials, QT
             QTextStream &err)
 {
     if (!json) {
+        if (!outcome.recognizerNote.isEmpty())
+            err << outcome.path << QStringLiteral(": ") << outcome.recognizerNote << Qt::endl;
         if (!outcome.note.isEmpty())
             err << outcome.path << QStringLiteral(": ") << outcome.note << Qt::endl;
         if (!outcome.problem.isEmpty())
@@ -107,6 +110,8 @@ void report(const FileOutcome &outcome, bool json, bool named, bool partials, QT
         object.insert(QStringLiteral("error"), outcome.problem);
     if (!outcome.note.isEmpty())
         object.insert(QStringLiteral("note"), outcome.note);
+    if (!outcome.recognizerNote.isEmpty())
+        object.insert(QStringLiteral("recognizerNote"), outcome.recognizerNote);
     QJsonObject timings;
     if (outcome.recognition)
         timings.insert(QStringLiteral("recognition"), milliseconds(*outcome.recognition));
@@ -123,7 +128,7 @@ void report(const FileOutcome &outcome, bool json, bool named, bool partials, QT
 QString TranscribeCommand::usage()
 {
     return QStringLiteral("Usage: talvex transcribe [--partials] [--realtime] [--json] [--locale LOCALE] "
-                          "[--vocabulary FILE] [--library FILE] FILE...");
+                          "[--vocabulary FILE] [--library FILE] [--recognizer sphinx|server] FILE...");
 }
 
 std::variant<TranscribeCommand::Options, QString> TranscribeCommand::parse(const QStringList &arguments)
@@ -152,6 +157,16 @@ std::variant<TranscribeCommand::Options, QString> TranscribeCommand::parse(const
             options.json = true;
             continue;
         }
+        if (argument == QLatin1String("--recognizer")) {
+            const QString value = arguments.value(++i);
+            if (value == QLatin1String("sphinx"))
+                options.recognizer = Recognizer::sphinx;
+            else if (value == QLatin1String("server"))
+                options.recognizer = Recognizer::server;
+            else
+                return QStringLiteral("--recognizer takes sphinx or server.");
+            continue;
+        }
         QString *target = nullptr;
         if (argument == QLatin1String("--locale")) {
             target = &options.locale;
@@ -176,7 +191,7 @@ QCoro::Task<int> TranscribeCommand::run(Options options, SpeechService &speech, 
 {
     // The command's output is the transcripts and one line per problem; diagnostics only on request.
     if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
-        QLoggingCategory::setFilterRules(QStringLiteral("talvex.*.debug=false"));
+        QLoggingCategory::setFilterRules(QStringLiteral("talvex.*.debug=false\ntalvex.stt.info=false"));
 
     std::optional<Library> library;
     if (!options.libraryFile.isEmpty()) {
@@ -265,6 +280,8 @@ QCoro::Task<int> TranscribeCommand::run(Options options, SpeechService &speech, 
             const double done = SteadyClock::monotonicSeconds();
             outcome.recognition = done - started;
             outcome.finish = done - ended;
+            if (const auto note = live.finalNote())
+                outcome.recognizerNote = *note;
         } catch (...) {
             failure = std::current_exception();
         }

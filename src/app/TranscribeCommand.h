@@ -17,8 +17,13 @@ class LanguageModelService;
 /// the file name and the text for several (as grep does), or one JSON object per file for scripts.
 class TranscribeCommand final {
   public:
+    /// Which recogniser gives the final text: the application's arrangement (the transcription
+    /// server when TALVEX_STT_URL names one, else PocketSphinx), or one of them by name.
+    enum class Recognizer { configured, sphinx, server };
+
     struct Options {
         QStringList files;
+        Recognizer recognizer = Recognizer::configured;
         bool partials = false; ///< also print every volatile text
         bool realTime = false; ///< play files at their own pace instead of as fast as decoded
         bool json = false;     ///< one JSON object per file (text or error, duration, timings)
@@ -36,11 +41,12 @@ class TranscribeCommand final {
     static QString usage();
 
     /// Transcribes every file. Transcripts (and partials, marked "partial: ") go to `out`, each
-    /// after "FILE: " when there are several files; one line per problem goes to `err`. With `json`,
-    /// `out` gets exactly one object per file, a line each: {"file", "text" or "error", "note" when a
-    /// rewrite kept the original, "duration", "timings": {"recognition", "finish"}, "partials" when
-    /// asked}, and only problems of the command itself go to `err`. `model` rewrites for a library's
-    /// non-verbatim mode; may be null.
+    /// after "FILE: " when there are several files; one line per problem, and the recogniser's note
+    /// when a stand-in gave the final text, goes to `err`. With `json`, `out` gets exactly one object
+    /// per file, a line each: {"file", "text" or "error", "note" when a rewrite kept the original,
+    /// "recognizerNote" when a stand-in recogniser gave the text, "duration", "timings":
+    /// {"recognition", "finish"}, "partials" when asked}, and only problems of the command itself go
+    /// to `err`. `model` rewrites for a library's non-verbatim mode; may be null.
     static QCoro::Task<int> run(Options options, SpeechService &speech, LanguageModelService *model,
                                 QTextStream &out, QTextStream &err);
 };

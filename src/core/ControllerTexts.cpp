@@ -96,6 +96,11 @@ QString stillGettingReady()
     return QStringLiteral("Speech recognition is still getting ready. Try holding the shortcut again in a moment.");
 }
 
+QString soundServerUnreachable()
+{
+    return QStringLiteral("Talvex couldn\u2019t reach the sound server. Start PulseAudio or PipeWire, then try again.");
+}
+
 QString shortcutSaved(const QString &displayText) { return QStringLiteral("Shortcut saved: ") + displayText; }
 
 QString editingShortcutReset(const QString &oldDisplayText, const QString &newDisplayText)
@@ -128,6 +133,11 @@ QString couldNotCreateFolder(const QString &folder)
 QString couldNotRead(const QString &file, const QString &reason)
 {
     return QStringLiteral("The file \u201C%1\u201D couldn\u2019t be read: %2").arg(QFileInfo(file).fileName(), reason);
+}
+
+QString notARegularFile()
+{
+    return QStringLiteral("Not a regular file");
 }
 
 QString couldNotCopy(const QString &from, const QString &to)

@@ -32,6 +32,8 @@ QString checkingModel();
 QString preparingModel();
 QString modelReady();
 QString stillGettingReady();
+/// No audio server answered: a dictation's failure and the onboarding's Microphone row.
+QString soundServerUnreachable();
 QString shortcutSaved(const QString &displayText);
 QString editingShortcutReset(const QString &oldDisplayText, const QString &newDisplayText);
 
@@ -43,6 +45,8 @@ QString changesInMemory();
 QString couldNotSave(const QString &reason);
 QString couldNotCreateFolder(const QString &folder);
 QString couldNotRead(const QString &file, const QString &reason);
+/// The reason given for a pipe, device or folder chosen where a file was expected.
+QString notARegularFile();
 QString couldNotCopy(const QString &from, const QString &to);
 QString backupFileName();
 QString backupExported();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ControllerServices.h"
+#include "core/DictationTiming.h"
 #include "core/SpeechPreparation.h"
 #include "desktop/Destination.h"
 #include "desktop/DictationShortcutGesture.h"
@@ -55,6 +56,7 @@ class DictationController final : public QObject {
     Q_PROPERTY(bool testingPracticePaste READ testingPracticePaste NOTIFY testingPracticePasteChanged)
     Q_PROPERTY(std::optional<QString> message READ message WRITE setMessage NOTIFY messageChanged)
     Q_PROPERTY(talvex::Library library READ library NOTIFY libraryChanged)
+    Q_PROPERTY(talvex::DictationTimings dictationTimings READ dictationTimings NOTIFY dictationTimingsChanged)
 
   public:
     /// The dictation phase. The order fixes the ordinal values.
@@ -90,6 +92,9 @@ class DictationController final : public QObject {
     bool testingPracticePaste() const { return m_testingPracticePaste; }
     const std::optional<QString> &message() const { return m_message; }
     const Library &library() const { return m_library; }
+    /// How long the latest practice dictation and the latest one into another application took
+    /// from their stop to their delivery, and where that time went.
+    const DictationTimings &dictationTimings() const { return m_dictationTimings; }
 
     /// The one status sentence; the shortcut recorder also writes it.
     void setMessage(std::optional<QString> message);
@@ -108,12 +113,20 @@ class DictationController final : public QObject {
     void setShortcutProbeWindow(QWidget *window);
     QWidget *practiceWindow() const { return m_practiceWindow.data(); }
     QWidget *shortcutProbeWindow() const { return m_shortcutProbeWindow.data(); }
+    /// Whether the running dictation goes to the practice field of `practiceWindow`.
+    bool isDictatingInto(const QWidget *practiceWindow) const;
+    /// The practice window is closing: a dictation into it ends at once without a paste, in any
+    /// phase (the user's clipboard stays as it is); a dictation into another application goes on.
+    void cancelPracticeDictation(const QWidget *practiceWindow);
 
     /// Once the application has launched: refreshes the permission flags every time; the first
     /// call also installs the shortcut callbacks, repairs a stored editing-command shortcut,
     /// registers the shortcut, queries the recogniser's languages and prepares speech.
     void activate();
 
+    /// Starts a dictation into the focused field: only in idle and while no practice paste runs.
+    /// Shortcut presses reach it through the gesture; commands from outside call it directly.
+    void start();
     /// Ends recording and delivers the transcript. Only while recording.
     void stopRecording();
     /// Abandons a dictation that is preparing or recording; no message. Returns at once.
@@ -136,10 +149,12 @@ class DictationController final : public QObject {
     void refreshPermissions();
     /// Asks for microphone access, or opens the microphone settings when it was denied.
     void allowMicrophone();
-    /// Asks for accessibility or key-posting access and opens the accessibility settings.
-    void allowAccessibility();
-    /// Opens the desktop's settings at `pane`; an unknown desktop opens nothing.
-    void openSettings(SettingsPane pane);
+    /// Asks for accessibility or key-posting access and opens the accessibility settings. Returns
+    /// whether a settings page opened.
+    bool allowAccessibility();
+    /// Opens the desktop's settings at `pane`; an unknown desktop opens nothing. Returns whether a
+    /// settings page opened.
+    bool openSettings(SettingsPane pane);
 
     /// Delivers "Talvex paste test." into the onboarding practice field. Only in idle.
     QCoro::Task<> testPracticePaste();
@@ -165,6 +180,7 @@ class DictationController final : public QObject {
     void testingPracticePasteChanged();
     void messageChanged();
     void libraryChanged();
+    void dictationTimingsChanged();
 
   private:
     friend class DictationControllerProbe; // tests read the per-dictation state through it
@@ -172,7 +188,6 @@ class DictationController final : public QObject {
     void reset();
     void handleShortcut(bool pressed, double time);
     void handleInterruption();
-    void start();
     void showPartial(const QString &text, const QUuid &capture);
     void showWaveform(const WaveformFrame &frame, const QUuid &capture);
     void prepareSpeech();
@@ -182,12 +197,45 @@ class DictationController final : public QObject {
     void repairEditingShortcut();
 
     QCoro::Task<> runWatchdog(QUuid capture, CancellationToken token);
-    QCoro::Task<> runStart(std::optional<SpeechPreparation> preparation, Preferences snapshot,
-                           std::shared_ptr<LiveDictation> session, QUuid capture, CancellationToken token);
+    /// What the start task of one dictation holds.
+    struct DictationStart {
+        QPointer<DictationController> self;
+        std::optional<SpeechPreparation> preparation;
+        Preferences snapshot;
+        std::shared_ptr<LiveDictation> session;
+        QUuid capture;
+        CancellationToken token;
+        /// The identity check after each await: the controller exists, the dictation is still the
+        /// current one and the task was not cancelled.
+        bool isCurrent() const { return self && self->isCurrent(capture) && !token.isCancelled(); }
+    };
+    /// Whether the start task goes on after a step, or leaves quietly because its dictation ended.
+    enum class Step { next, leave };
+
+    // The start task, in the order a session starts.
+    QCoro::Task<> runStart(DictationStart start);
+    QCoro::Task<Step> askForMicrophone(const DictationStart &start);
+    /// Throws the failure that tells the user what to fix when microphone access is not granted.
+    [[noreturn]] static void throwMicrophoneProblem(MicrophoneProblem problem);
+    /// The prepared locale, or nothing when the task must leave.
+    QCoro::Task<std::optional<QString>> preparedLocale(const DictationStart &start);
+    QCoro::Task<Step> startLiveSession(const DictationStart &start, const QString &locale);
+    void enterRecording();
+    /// Tears the session down; while the dictation is current, shows `failure` (if any, and unless
+    /// cancelled) and returns to idle.
+    QCoro::Task<> endStart(DictationStart start, std::exception_ptr failure);
     QCoro::Task<> runStop(std::shared_ptr<LiveDictation> session, std::shared_ptr<Destination> target,
-                          Preferences snapshot, QUuid capture, CancellationToken token);
+                          Preferences snapshot, QUuid capture, CancellationToken token, double stoppedAt);
+    /// The moments a dictation's end has passed so far, on the controller's clock.
+    struct StopTimes {
+        double stopped = 0;
+        double recognized = 0;
+    };
+    /// `speechNote`: the recogniser's sentence about a fallback final text; it leads `message`.
     QCoro::Task<> complete(QString text, WritingMode mode, Preferences snapshot, QString source,
-                           std::shared_ptr<Destination> target);
+                           std::shared_ptr<Destination> target, StopTimes times, CancellationToken token,
+                           std::optional<QString> speechNote);
+    void recordTiming(const DictationTiming &timing, bool practice);
     QCoro::Task<> runPreparation(QString locale, QUuid preparationID, SpeechPreparation preparation);
     QCoro::Task<> queryLocales();
     QCoro::Task<> requestMicrophoneAccess();
@@ -226,6 +274,7 @@ class DictationController final : public QObject {
     void setLastPracticePasteStatus(const std::optional<QString> &status);
     void setTestingPracticePaste(bool testing);
     void setLibrary(const Library &library);
+    void setDictationTimings(const DictationTimings &timings);
 
     ControllerServices m_services;
 
@@ -250,6 +299,7 @@ class DictationController final : public QObject {
     bool m_testingPracticePaste = false;
     std::optional<QString> m_message;
     Library m_library;
+    DictationTimings m_dictationTimings;
 
     // Private.
     QPointer<QWidget> m_practiceWindow;
@@ -258,7 +308,8 @@ class DictationController final : public QObject {
     std::unique_ptr<GlobalShortcut> m_shortcut;
     DictationShortcutGesture m_shortcutGesture;
     std::shared_ptr<LiveDictation> m_live;
-    std::optional<CancellationToken> m_task;
+    /// Cancels the running start or stop task (the task itself runs on its own).
+    std::optional<CancellationToken> m_taskCancellation;
     std::shared_ptr<Destination> m_destination;
     std::optional<Preferences> m_capturePreferences;
     std::optional<QUuid> m_captureID;

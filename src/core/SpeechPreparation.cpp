@@ -1,13 +1,12 @@
 #include "SpeechPreparation.h"
 
 #include <QTimer>
-
 #include <utility>
 
 namespace talvex {
 
 struct SpeechPreparation::State {
-    bool cancelled = false;
+    bool replaced = false;
     std::optional<QString> locale;
     std::exception_ptr error;
     // Each waiter's flag says whether it still expects a resume; whoever clears it resumes.
@@ -28,7 +27,9 @@ struct SpeechPreparation::State {
     }
 };
 
-SpeechPreparation::SpeechPreparation() : m_state(std::make_shared<State>()) {}
+SpeechPreparation::SpeechPreparation() : m_state(std::make_shared<State>())
+{
+}
 
 void SpeechPreparation::succeed(QString locale)
 {
@@ -46,11 +47,20 @@ void SpeechPreparation::fail(std::exception_ptr error)
     m_state->wake();
 }
 
-bool SpeechPreparation::isSettled() const { return m_state->settled(); }
+bool SpeechPreparation::isSettled() const
+{
+    return m_state->settled();
+}
 
-void SpeechPreparation::cancel() { m_state->cancelled = true; }
+void SpeechPreparation::markReplaced()
+{
+    m_state->replaced = true;
+}
 
-bool SpeechPreparation::isCancelled() const { return m_state->cancelled; }
+bool SpeechPreparation::isReplaced() const
+{
+    return m_state->replaced;
+}
 
 SpeechPreparation::Awaiter SpeechPreparation::result(CancellationToken waiter) const
 {
@@ -68,7 +78,10 @@ SpeechPreparation::Awaiter::~Awaiter()
         m_token.removeCallback(m_callback);
 }
 
-bool SpeechPreparation::Awaiter::await_ready() const { return m_state->settled() || m_token.isCancelled(); }
+bool SpeechPreparation::Awaiter::await_ready() const
+{
+    return m_state->settled() || m_token.isCancelled();
+}
 
 void SpeechPreparation::Awaiter::await_suspend(std::coroutine_handle<> handle)
 {

@@ -3,7 +3,6 @@
 #include "platform/CancellationToken.h"
 
 #include <QString>
-
 #include <coroutine>
 #include <exception>
 #include <memory>
@@ -15,7 +14,7 @@ namespace talvex {
 /// The outcome of one speech-model preparation, shared by every dictation that waits for it: a
 /// locale identifier, or the failure the preparation threw. Main thread only.
 class SpeechPreparation final {
-public:
+  public:
     SpeechPreparation();
 
     /// Settles the preparation and resumes every waiter in order. Only the first call counts.
@@ -28,8 +27,8 @@ public:
 
     /// Marks the preparation as replaced by a newer one. It still settles: dictations that already
     /// wait for it finish with the locale they were started for.
-    void cancel();
-    bool isCancelled() const;
+    void markReplaced();
+    bool isReplaced() const;
 
     /// Awaits the outcome: yields the locale or rethrows the failure. When `waiter` is cancelled
     /// first, resumes soon after (posted) and throws SpeechPreparation::Abandoned.
@@ -41,13 +40,13 @@ public:
         const char *what() const noexcept override { return "speech preparation abandoned"; }
     };
 
-private:
+  private:
     struct State;
     std::shared_ptr<State> m_state;
 };
 
 class SpeechPreparation::Awaiter {
-public:
+  public:
     Awaiter(std::shared_ptr<State> state, CancellationToken token);
     Awaiter(Awaiter &&) = default;
     ~Awaiter();
@@ -56,7 +55,7 @@ public:
     void await_suspend(std::coroutine_handle<> handle);
     QString await_resume();
 
-private:
+  private:
     std::shared_ptr<State> m_state;
     CancellationToken m_token;
     std::shared_ptr<bool> m_waiting; ///< shared with the queued entries, so exactly one resume happens

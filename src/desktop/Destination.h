@@ -72,15 +72,42 @@ class Destination final {
     static std::int64_t caretLength(const QString &text);
 
   private:
+    /// The answer of one focus test, with the window and field it found, so that the quick test
+    /// made while keys are held can ask just those two.
+    struct FocusCheck {
+        bool focused = false;
+        std::optional<AccessibleElement> window;
+        std::optional<AccessibleElement> element;
+    };
+    /// The selections a paste reads, with their change counts once the text is on them.
+    struct Placed {
+        std::uint64_t clipboard = 0;
+        std::optional<std::uint64_t> primary;
+    };
+
     std::optional<AccessibleElement> focus(std::int32_t pid) const;
     std::optional<QRectF> frontWindowFrame(std::int32_t pid) const;
-    std::optional<TextRange> selectedRange(std::int32_t pid) const;
-    bool stillFocused(std::int32_t pid) const;
+    std::optional<TextRange> selectedRange(const FocusCheck &check) const;
+    FocusCheck checkFocus(std::int32_t pid) const;
+    bool stillFocused(std::int32_t pid) const { return checkFocus(pid).focused; }
+    /// The answer of the focus test made while paste keys are held.
+    enum class Hold { held, moved, unanswered };
+    /// The focus test while paste keys are held: only the frontmost program, and one bounded
+    /// question each to the window and the field that `check` found a moment before.
+    Hold focusStillHeld(std::int32_t pid, const FocusCheck &check) const;
+    /// How the keystroke went: sent, abandoned with an outcome, or abandoned because the target
+    /// did not answer the focus test in time (nothing was pasted; it may be tried again).
+    struct Keystroke {
+        std::optional<Delivery> abandoned;
+        bool unanswered = false;
+    };
+    bool unchanged(const Placed &placed) const;
     bool putOnClipboard(const QString &text) const;
-    /// Holds Ctrl (and Shift) and V down for the paste with their waits, and releases every key it
-    /// pressed before it returns. The outcome when the paste was abandoned, nothing when it was sent.
-    QCoro::Task<std::optional<Delivery>> typePasteChord(PasteChord &chord, std::int32_t pid,
-                                                        std::uint64_t placedCount, CancellationToken token);
+    /// Holds the chord's modifiers and key down for the paste with their waits, and releases every
+    /// key it pressed before it returns. The outcome when the paste was abandoned, nothing when it
+    /// was sent.
+    QCoro::Task<Keystroke> typePasteChord(PasteChord &chord, std::int32_t pid, FocusCheck check,
+                                                        Placed placed, CancellationToken token);
 
     DeliveryServices m_services;
     std::optional<RunningApplication> m_app;

@@ -57,7 +57,7 @@ bool GlobalShortcut::registerShortcut(const Shortcut &shortcut)
 
     // The counter advances even when the attempt fails, so a late event of a refused attempt can
     // never match a later registration.
-    const std::uint32_t id = ++m_nextID;
+    const std::uint32_t id = ++m_lastIssuedID;
     auto hotkey = m_hotKeys.registerHotKey(shortcut.code(), shortcut.modifiers(), HotKeyID{signature, id});
     if (!hotkey)
         return false;
@@ -74,7 +74,7 @@ bool GlobalShortcut::registerShortcut(const Shortcut &shortcut)
 bool GlobalShortcut::registerModifierChord(const Shortcut &shortcut)
 {
     std::weak_ptr<GlobalShortcut *> self = m_self;
-    auto tap = m_modifierWatcher.createTap([self](const ModifierEvent &event) {
+    auto tap = m_modifierWatcher.createChordTap(shortcut.modifiers(), [self](const ModifierEvent &event) {
         if (const auto owner = self.lock())
             (*owner)->receiveModifierEvent(event.type, Shortcut::chordModifiers(event.modifierFlags),
                                            event.time);

@@ -54,7 +54,7 @@ class GlobalShortcut final {
     /// What is live now, hot key or chord.
     const std::optional<Shortcut> &registration() const { return m_registration; }
     /// The last hot-key id issued; advances with every hot-key attempt, failed ones too.
-    std::uint32_t nextID() const { return m_nextID; }
+    std::uint32_t lastIssuedID() const { return m_lastIssuedID; }
     /// Id of the live hot key; events of any other id are ignored.
     std::optional<std::uint32_t> activeID() const { return m_activeID; }
     /// A press was reported and its release not yet.
@@ -77,7 +77,7 @@ class GlobalShortcut final {
     bool m_handlerInstalled = false;
     std::unique_ptr<HotKeyService::Registration> m_hotkey;
     std::optional<Shortcut> m_registration;
-    std::uint32_t m_nextID = 0;
+    std::uint32_t m_lastIssuedID = 0;
     std::optional<std::uint32_t> m_activeID;
     bool m_down = false;
     std::unique_ptr<ModifierWatcher::Tap> m_modifierTap;

@@ -1,47 +1,84 @@
 #include "PasteChord.h"
 
 #include <QStringList>
-
 #include <algorithm>
 
 namespace talvex {
 
-PasteChord::PasteChord(KeyboardPoster &keyboard, bool withShift) : m_keyboard(keyboard), m_withShift(withShift)
+namespace {
+
+bool listed(const QStringList &names, const QString &windowClass, const QString &windowInstance)
 {
-    const auto control = keyboard.keyFor(ChordKey::control);
-    const auto v = keyboard.keyFor(ChordKey::v);
-    const auto shift = withShift ? keyboard.keyFor(ChordKey::shift) : std::optional<KeyboardKey>();
-    m_valid = control && v && (!withShift || shift);
-    if (control)
-        m_control = *control;
-    if (v)
-        m_v = *v;
-    if (shift)
-        m_shift = *shift;
+    return names.contains(windowClass, Qt::CaseInsensitive) ||
+           names.contains(windowInstance, Qt::CaseInsensitive);
 }
 
-PasteChord::~PasteChord() { finish(); }
+} // namespace
 
-bool PasteChord::isTerminal(const QString &windowClass, const QString &windowInstance)
+PasteChord::PasteChord(KeyboardPoster &keyboard, PasteKeys keys)
+    : m_keyboard(keyboard), m_keys(keys), m_withControl(keys != PasteKeys::shiftInsert),
+      m_withShift(keys != PasteKeys::controlV)
 {
-    // Window classes and instances of terminal emulators that paste with Ctrl+Shift+V.
-    static const QStringList terminals = {
-        QStringLiteral("gnome-terminal"), QStringLiteral("gnome-terminal-server"),
-        QStringLiteral("kgx"),            QStringLiteral("org.gnome.console"),
-        QStringLiteral("konsole"),        QStringLiteral("org.kde.konsole"),
-        QStringLiteral("xfce4-terminal"), QStringLiteral("mate-terminal"),
-        QStringLiteral("lxterminal"),     QStringLiteral("qterminal"),
-        QStringLiteral("terminator"),     QStringLiteral("tilix"),
-        QStringLiteral("guake"),          QStringLiteral("tilda"),
-        QStringLiteral("terminology"),    QStringLiteral("alacritty"),
-        QStringLiteral("kitty"),          QStringLiteral("org.wezfurlong.wezterm"),
-        QStringLiteral("wezterm"),        QStringLiteral("foot"),
-        QStringLiteral("st-256color"),    QStringLiteral("sakura"),
-        QStringLiteral("deepin-terminal"), QStringLiteral("cool-retro-term"),
-        QStringLiteral("io.elementary.terminal"), QStringLiteral("com.gexperts.tilix"),
+    const auto control = m_withControl ? keyboard.keyFor(ChordKey::control) : std::optional<KeyboardKey>();
+    const auto shift = m_withShift ? keyboard.keyFor(ChordKey::shift) : std::optional<KeyboardKey>();
+    const auto key = keyboard.keyFor(keys == PasteKeys::shiftInsert ? ChordKey::insert : ChordKey::v);
+    m_valid = key && (!m_withControl || control) && (!m_withShift || shift);
+    if (control)
+        m_control = *control;
+    if (shift)
+        m_shift = *shift;
+    if (key)
+        m_key = *key;
+}
+
+PasteChord::~PasteChord()
+{
+    finish();
+}
+
+PasteKeys PasteChord::keysFor(const QString &windowClass, const QString &windowInstance, bool terminalElement)
+{
+    // X terminals whose Ctrl+Shift+V does nothing by default; Shift+Insert pastes the primary
+    // selection. They have no accessibility, so only their class tells them apart.
+    static const QStringList primaryTerminals = {
+        QStringLiteral("xterm"), QStringLiteral("uxterm"),       QStringLiteral("urxvt"),
+        QStringLiteral("rxvt"),  QStringLiteral("rxvt-unicode"), QStringLiteral("urxvt-unicode"),
     };
-    return terminals.contains(windowClass, Qt::CaseInsensitive)
-           || terminals.contains(windowInstance, Qt::CaseInsensitive);
+    // Window classes and instances of terminal emulators that paste with Ctrl+Shift+V, for those
+    // whose screen does not say it is a terminal (no accessibility, or a plain widget role).
+    static const QStringList terminals = {
+        QStringLiteral("gnome-terminal"),
+        QStringLiteral("gnome-terminal-server"),
+        QStringLiteral("kgx"),
+        QStringLiteral("org.gnome.console"),
+        QStringLiteral("konsole"),
+        QStringLiteral("org.kde.konsole"),
+        QStringLiteral("xfce4-terminal"),
+        QStringLiteral("mate-terminal"),
+        QStringLiteral("lxterminal"),
+        QStringLiteral("qterminal"),
+        QStringLiteral("terminator"),
+        QStringLiteral("tilix"),
+        QStringLiteral("guake"),
+        QStringLiteral("tilda"),
+        QStringLiteral("terminology"),
+        QStringLiteral("alacritty"),
+        QStringLiteral("kitty"),
+        QStringLiteral("org.wezfurlong.wezterm"),
+        QStringLiteral("wezterm"),
+        QStringLiteral("foot"),
+        QStringLiteral("st-256color"),
+        QStringLiteral("sakura"),
+        QStringLiteral("deepin-terminal"),
+        QStringLiteral("cool-retro-term"),
+        QStringLiteral("io.elementary.terminal"),
+        QStringLiteral("com.gexperts.tilix"),
+    };
+    if (listed(primaryTerminals, windowClass, windowInstance))
+        return PasteKeys::shiftInsert;
+    if (terminalElement || listed(terminals, windowClass, windowInstance))
+        return PasteKeys::controlShiftV;
+    return PasteKeys::controlV;
 }
 
 bool PasteChord::pressModifiers()
@@ -55,7 +92,10 @@ bool PasteChord::pressModifiers()
         bool conflicting = false;
         switch (key.role) {
         case KeyRole::control:
-            controlHeld = true;
+            if (m_withControl)
+                controlHeld = true;
+            else
+                conflicting = true;
             break;
         case KeyRole::shift:
             if (m_withShift)
@@ -69,8 +109,9 @@ bool PasteChord::pressModifiers()
             conflicting = true;
             break;
         case KeyRole::other:
-            // A V still held would turn our press into a repeat; let it go (never given back).
-            if (key == m_v)
+            // The chord's key still held would turn our press into a repeat; let it go (never
+            // given back).
+            if (key == m_key)
                 sent = m_keyboard.post(key, false) && sent;
             break;
         }
@@ -87,7 +128,7 @@ bool PasteChord::pressModifiers()
         else
             sent = false;
     };
-    if (!controlHeld)
+    if (m_withControl && !controlHeld)
         press(m_control);
     if (m_withShift && !shiftHeld)
         press(m_shift);
@@ -98,15 +139,15 @@ bool PasteChord::pressKey()
 {
     if (!m_valid)
         return false;
-    m_vDown = m_keyboard.post(m_v, true);
-    return m_vDown;
+    m_keyDown = m_keyboard.post(m_key, true);
+    return m_keyDown;
 }
 
 void PasteChord::finish()
 {
-    if (m_vDown) {
-        m_keyboard.post(m_v, false);
-        m_vDown = false;
+    if (m_keyDown) {
+        m_keyboard.post(m_key, false);
+        m_keyDown = false;
     }
     for (auto it = m_pressed.rbegin(); it != m_pressed.rend(); ++it)
         m_keyboard.post(*it, false);

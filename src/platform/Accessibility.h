@@ -24,6 +24,10 @@ struct TextRange {
     friend bool operator==(const TextRange &, const TextRange &) = default;
 };
 
+/// What a quick focus question asks of an element: that a field still has keyboard focus, or that a
+/// window is still the active one.
+enum class FocusHold { field, window };
+
 /// Reads other programs' focused fields through the desktop's accessibility service. Every read is
 /// synchronous, bounded in time, and answers "absent" rather than failing.
 class Accessibility {
@@ -57,9 +61,26 @@ public:
     /// True when the element is a password field, whose text must never be typed or pasted into.
     virtual bool isSecureTextField(const AccessibleElement &element) = 0;
 
+    /// True when the element is a terminal emulator's screen, which pastes with its own keys.
+    virtual bool isTerminal(const AccessibleElement &element) = 0;
+
     /// The element's current selection (caret = length 0) in code points; absent when the element
     /// has no text or cannot be asked.
     virtual std::optional<TextRange> selectedRange(const AccessibleElement &element) = 0;
+
+    /// One quick question asked while paste keys are held: whether the field `element` still has
+    /// keyboard focus, or the window `element` is still the active one. The program gets at most
+    /// `boundMs` to answer; absent when it did not, so a slow program never keeps a key down long.
+    virtual std::optional<bool> stillHolds(const AccessibleElement &element, FocusHold what, int boundMs) = 0;
+
+    /// Starts counting the caret moves and text changes that programs announce. The service sends
+    /// them only while someone listens, so this runs only during a delivery: an idle process pays
+    /// nothing. Calls nest; each is matched by endCaretWatch().
+    virtual void beginCaretWatch() = 0;
+    virtual void endCaretWatch() = 0;
+    /// Caret moves and text changes announced so far by the program that owns `element`; only
+    /// the difference of two readings during one watch means anything.
+    virtual std::uint64_t caretAnnouncements(const AccessibleElement &element) = 0;
 };
 
 } // namespace talvex

@@ -17,6 +17,14 @@ enum class MicrophoneAuthorization {
     authorized = 3,    ///< the server accepts the client and has a capture source
 };
 
+/// Why the microphone cannot be used, so that each reason gets a sentence the user can act on.
+enum class MicrophoneProblem {
+    none,            ///< authorized: a server accepts the client and has a capture source
+    noSoundServer,   ///< no audio server answered: none runs, or it does not respond
+    refused,         ///< the server refuses this client
+    noCaptureSource, ///< the server answered but has nothing to record from
+};
+
 /// Microphone capture for one dictation: read the input format, install a tap, start and stop.
 /// Created per session; also answers the process-wide microphone authorization.
 class AudioEngine {
@@ -29,6 +37,10 @@ class AudioEngine {
     /// Current microphone authorization. Asks the audio server synchronously; that takes
     /// milliseconds locally and is bounded by a short timeout when the server hangs.
     virtual MicrophoneAuthorization authorizationStatus() = 0;
+
+    /// What stands in the way of capture; `none` exactly when authorizationStatus() is authorized.
+    /// Asks the audio server the same way.
+    virtual MicrophoneProblem microphoneProblem() = 0;
 
     /// Asks for access when the question can still be put and answers whether access is granted.
     /// Resumes on the main thread.

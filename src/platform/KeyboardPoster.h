@@ -25,7 +25,7 @@ struct KeyboardKey {
 };
 
 /// The keys a paste chord is made of.
-enum class ChordKey { control, shift, v };
+enum class ChordKey { control, shift, v, insert };
 
 /// Synthesizes key presses and releases that reach the focused window as if typed.
 class KeyboardPoster {

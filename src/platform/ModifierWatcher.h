@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace talvex {
 
@@ -42,6 +43,16 @@ class ModifierWatcher {
     /// never from inside a call into this service. A key that the system reports released twice
     /// gives one change.
     virtual std::unique_ptr<Tap> createTap(Handler handler) = 0;
+
+    /// Starts a watch for one modifier-only chord (`chordModifiers` in the hot-key modifier bits).
+    /// A backend that can observe every key (the default) starts an ordinary watch; one that can
+    /// only ask the system for that chord reports the chord's completion as a change to exactly
+    /// its modifiers and its release as a change to none.
+    virtual std::unique_ptr<Tap> createChordTap(std::uint32_t chordModifiers, Handler handler)
+    {
+        (void)chordModifiers;
+        return createTap(std::move(handler));
+    }
 
     /// KeyFlags of the modifier keys held on the keyboard right now.
     virtual std::uint32_t currentModifierFlags() = 0;

@@ -29,6 +29,10 @@ class Transcriber {
     /// The next result, in order, once it exists; nothing when the analysis has ended. Throws the
     /// analysis' failure. Resumes on the main thread; one caller at a time.
     virtual QCoro::Task<std::optional<SpeechResult>> nextResult() = 0;
+
+    /// Once the results have ended: one sentence for the user when the final text came from
+    /// somewhere else than the recogniser that was set up to give it (a fallback), else nothing.
+    virtual std::optional<QString> finalNote() const { return std::nullopt; }
 };
 
 /// Whether a module's model is ready on this machine; only `installed` skips installation.

@@ -24,6 +24,12 @@ QCoro::Task<QString> runCollector(std::shared_ptr<Transcriber> module, LocalMode
     co_return co_await LocalModels::collect(std::move(module), std::move(update), std::move(cancel));
 }
 
+// Holds the analyzer until its cancellation has run, whatever happens to the session meanwhile.
+QCoro::Task<> cancelAnalysis(std::shared_ptr<Analyzer> analyzer)
+{
+    co_await analyzer->cancelAndFinishNow();
+}
+
 } // namespace
 
 LiveDictation::LiveDictation(SpeechService &speech, std::unique_ptr<AudioEngine> engine, Clock &clock)
@@ -39,6 +45,12 @@ LiveDictation::~LiveDictation()
         m_engine->removeTap();
     if (m_continuation)
         m_continuation->finish();
+    // A session dropped while it runs (its owner went away) still ends its recogniser, so the result
+    // collector waiting on it finishes and frees what it holds instead of waiting for ever.
+    if (m_analyzer && m_resultTask && !m_resultTask->isReady() && !m_resultCancel.isCancelled()) {
+        m_resultCancel.cancel();
+        cancelAnalysis(m_analyzer);
+    }
 }
 
 QCoro::Task<bool> LiveDictation::requestMicrophone(AudioEngine &engine)
@@ -68,20 +80,19 @@ QCoro::Task<> LiveDictation::start(std::shared_ptr<Transcriber> module, QStringL
     if (cancel.isCancelled())
         throw CancellationError();
 
+    m_module = module;
     m_analyzer = m_speech.makeAnalyzer(module);
 
     if (!words.isEmpty()) {
-        // The hints are applied on another thread; a cancel arriving meanwhile leaves the analyzer
-        // alone (the recogniser's model is still in use) and the cancel is carried out here.
-        m_contextPending = true;
+        // The recogniser's model is in use on another thread while the hints load.
+        beginWait(Wait::hints);
         std::exception_ptr contextFailure;
         try {
             co_await m_analyzer->setContext(words);
         } catch (...) {
             contextFailure = std::current_exception();
         }
-        m_contextPending = false;
-        if (std::exchange(m_cancelAfterContext, false)) {
+        if (endWait()) {
             co_await m_analyzer->cancelAndFinishNow();
             if (!contextFailure)
                 throw CancellationError();
@@ -110,17 +121,16 @@ QCoro::Task<> LiveDictation::start(std::shared_ptr<Transcriber> module, QStringL
     m_engine->installTap(tapBufferSize, [tap](const AudioBuffer &buffer) { tap->convert(buffer); });
     m_hasTap = true;
 
-    // The engine connects to the audio server on another thread; a cancel arriving meanwhile must
-    // not touch it (stopCapture defers to here), and no analysis starts for a cancelled session.
-    m_engineStarting = true;
+    // The engine connects to the audio server on another thread; no analysis starts for a session
+    // stopped meanwhile.
+    beginWait(Wait::engine);
     std::exception_ptr engineFailure;
     try {
         co_await m_engine->start();
     } catch (...) {
         engineFailure = std::current_exception();
     }
-    m_engineStarting = false;
-    if (std::exchange(m_stopAfterEngineStart, false)) {
+    if (endWait()) {
         stopCapture();
         if (!engineFailure)
             throw CancellationError();
@@ -179,17 +189,13 @@ QCoro::Task<> LiveDictation::cancel()
     // The tasks are not awaited: the collector stops at its next result and the analysis ends with
     // the analyzer below.
     m_resultCancel.cancel();
-    if (m_analyzer && m_contextPending)
-        m_cancelAfterContext = true;
-    else if (m_analyzer)
+    if (m_analyzer && !deferCancel())
         co_await m_analyzer->cancelAndFinishNow();
 }
 
 void LiveDictation::stopCapture()
 {
-    if (m_engineStarting) {
-        m_stopAfterEngineStart = true;
-    } else {
+    if (!deferStop()) {
         m_engine->stop();
         if (m_hasTap) {
             m_engine->removeTap();
@@ -198,6 +204,29 @@ void LiveDictation::stopCapture()
     }
     if (m_continuation)
         m_continuation->finish();
+}
+
+bool LiveDictation::endWait()
+{
+    const bool requested = m_wait == Wait::hintsThenCancel || m_wait == Wait::engineThenStop;
+    m_wait = Wait::none;
+    return requested;
+}
+
+bool LiveDictation::deferStop()
+{
+    if (m_wait != Wait::engine && m_wait != Wait::engineThenStop)
+        return false;
+    m_wait = Wait::engineThenStop;
+    return true;
+}
+
+bool LiveDictation::deferCancel()
+{
+    if (m_wait != Wait::hints && m_wait != Wait::hintsThenCancel)
+        return false;
+    m_wait = Wait::hintsThenCancel;
+    return true;
 }
 
 } // namespace talvex

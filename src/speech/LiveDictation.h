@@ -22,6 +22,12 @@ namespace talvex {
 /// used for one dictation, then dropped. Its operations suspend on other threads' work, so the owner
 /// keeps it alive (e.g. in a shared_ptr held by the running task) until they have returned; the
 /// background recognition it started owns what it uses and may outlive it.
+///
+/// Stopping and cancelling while start() waits on another thread: twice start() hands a part of the
+/// session to another thread, the analyzer while it loads the vocabulary hints and the audio engine
+/// while it starts. That part must not be touched until the wait ends, so stopCapture() and cancel()
+/// only record the request for it (`m_wait`); when the wait ends, start() carries the request out and
+/// ends with the cancellation error. Every other part is stopped at once.
 class LiveDictation final {
   public:
     using Meter = AudioTap::Meter;
@@ -59,6 +65,9 @@ class LiveDictation final {
     /// the engine part waits until its start returns.
     void stopCapture();
 
+    /// After finish(): the recogniser's sentence about a final text that came from a fallback, if any.
+    std::optional<QString> finalNote() const { return m_module ? m_module->finalNote() : std::nullopt; }
+
     /// For tests and diagnostics.
     bool hasTap() const { return m_hasTap; }
     bool isStarted() const { return m_started.has_value(); }
@@ -67,19 +76,26 @@ class LiveDictation final {
     SpeechService &m_speech;
     const std::unique_ptr<AudioEngine> m_engine;
     Clock &m_clock;
+    std::shared_ptr<Transcriber> m_module;
     std::shared_ptr<Analyzer> m_analyzer;
     std::shared_ptr<AnalyzerInputStream> m_continuation;
     std::optional<QCoro::Task<QString>> m_resultTask;
     std::optional<QCoro::Task<>> m_analysisTask;
     std::optional<double> m_started;
     bool m_hasTap = false;
-    // While the engine starts, stopCapture only records the request; start() carries it out.
-    bool m_engineStarting = false;
-    bool m_stopAfterEngineStart = false;
-    // Likewise, while the hints are applied, cancel only records the request; start() carries it out.
-    bool m_contextPending = false;
-    bool m_cancelAfterContext = false;
     CancellationToken m_resultCancel;
+
+    /// What start() waits for on another thread, and whether a request for that part arrived meanwhile.
+    enum class Wait { none, hints, hintsThenCancel, engine, engineThenStop };
+    Wait m_wait = Wait::none;
+    // The transitions of m_wait, all of them.
+    void beginWait(Wait part) { m_wait = part; }
+    /// Ends the wait; true when a stop or cancel arrived during it and start() must carry it out.
+    bool endWait();
+    /// While the engine starts, records the stop for start() and returns true; otherwise false.
+    bool deferStop();
+    /// While the hints load, records the cancel for start() and returns true; otherwise false.
+    bool deferCancel();
 };
 
 } // namespace talvex

@@ -5,9 +5,11 @@
 #include "platform/Logging.h"
 #include "speech/TalvexError.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
+#include <QTemporaryFile>
 #include <QSet>
 
 #include <algorithm>
@@ -16,7 +18,9 @@
 #include <cstring>
 #include <limits>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace talvex {
 
@@ -113,28 +117,77 @@ std::optional<Library> Library::read(const QByteArray &json, QString *error)
     return library;
 }
 
+namespace {
+
+QString systemError(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+// The prefix of the temporary file a save writes before renaming it over the library. A name of its
+// own, so that the next start can remove one left by a kill without ever touching a file of the
+// user's (QSaveFile's "<file>.XXXXXX" would match a "Library.json.backup").
+QString temporaryPrefix(const QString &fileName)
+{
+    return fileName + QStringLiteral(".saving-");
+}
+
+// Makes a rename in `folder` survive a power cut as well as a crash.
+void syncFolder(const QString &folder)
+{
+    const int descriptor = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor >= 0) {
+        ::fsync(descriptor);
+        ::close(descriptor);
+    }
+}
+
+} // namespace
+
 bool Library::write(const QString &path, QString *error) const
 {
     const QByteArray bytes = encode();
-    QSaveFile file(path);
-    // The temporary file is created next to the destination; on failure it is removed and the
-    // destination is never touched.
-    if (!file.open(QIODevice::WriteOnly))
+    // A link is followed, as an editor would: the file it points to is replaced, the link stays.
+    const QFileInfo link(path);
+    const QFileInfo target(link.isSymLink() ? link.symLinkTarget() : link.absoluteFilePath());
+    const QString pattern = temporaryPrefix(target.fileName()) + QStringLiteral("XXXXXX");
+    QTemporaryFile file(target.absoluteDir().filePath(pattern));
+    // Created next to the destination, so the rename is atomic; removed on every failure below, and
+    // the destination is never touched until the rename.
+    if (!file.open())
         return JsonRead::fail(error, file.errorString());
     // Transcripts are private: owner read/write only, whatever the umask or the old file's mode.
-    if (::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0) {
-        file.cancelWriting();
-        return JsonRead::fail(error, QString::fromLocal8Bit(std::strerror(errno)));
-    }
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return JsonRead::fail(error, reason);
-    }
-    if (!file.commit()) // flushes to disk, then renames over the destination
+    if (::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0)
+        return JsonRead::fail(error, systemError(errno));
+    if (file.write(bytes) != bytes.size() || !file.flush())
         return JsonRead::fail(error, file.errorString());
+    if (::fdatasync(file.handle()) != 0)
+        return JsonRead::fail(error, systemError(errno));
+    const QByteArray from = QFile::encodeName(file.fileName());
+    const QByteArray to = QFile::encodeName(target.absoluteFilePath());
+    if (::rename(from.constData(), to.constData()) != 0)
+        return JsonRead::fail(error, systemError(errno));
+    file.setAutoRemove(false); // it is the library now
+    syncFolder(target.absolutePath());
     qCDebug(lcStore) << "Library written:" << history.size() << "transcripts";
     return true;
+}
+
+int Library::removeInterruptedWrites(const QString &path)
+{
+    const QFileInfo target(path);
+    const QString prefix = temporaryPrefix(target.fileName());
+    QDir folder = target.absoluteDir();
+    int removed = 0;
+    const QStringList candidates =
+        folder.entryList({prefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : candidates) {
+        if (folder.remove(name))
+            ++removed;
+    }
+    if (removed > 0)
+        qCInfo(lcStore) << "Removed" << removed << "temporary files of an interrupted library save";
+    return removed;
 }
 
 void Library::restore(const Library &backup)

@@ -30,10 +30,15 @@ struct Library final {
     /// document that does not decode but names another version.
     static std::optional<Library> read(const QByteArray &json, QString *error = nullptr);
 
-    /// Replaces the file at `path` atomically (temporary file in the same folder, flushed, renamed),
-    /// readable by the owner only. On failure fills `error` with the file system's description and
-    /// leaves any existing file as it was.
+    /// Replaces the file at `path` atomically (a temporary file in the same folder, flushed to disk,
+    /// renamed over it), readable by the owner only; a link at `path` is followed. On failure fills
+    /// `error` with the file system's description and leaves any existing file as it was.
     bool write(const QString &path, QString *error = nullptr) const;
+
+    /// Deletes what an interrupted write() of `path` can leave beside it: the temporary file of a
+    /// process killed before its rename ("Library.json.saving-AbCdEf"). Only names of exactly that
+    /// form are touched. Returns how many were removed.
+    static int removeInterruptedWrites(const QString &path);
 
     /// Merges a backup: its preferences replace these, its transcripts with unknown ids are added,
     /// and the history is sorted newest first, current entries ahead of restored ones on equal dates.

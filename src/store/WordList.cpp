@@ -131,6 +131,11 @@ QString ImportError::description() const
         return QStringLiteral("This file doesn\u2019t contain any words or phrases.");
     case Kind::invalidQuotes:
         return QStringLiteral("Check the quotation marks in the word list and try again.");
+    case Kind::tooLarge:
+        return QStringLiteral("This file is too large to be a word list (%1 KB; at most %2 KB). Shorten the list "
+                              "and try again.")
+            .arg((m_newEntries + 1023) / 1024)
+            .arg(maximumFileBytes / 1024);
     }
     return QString();
 }

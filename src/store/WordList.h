@@ -14,7 +14,7 @@ namespace WordList {
 /// Everything that can go wrong with an import. `description()` is the status message.
 class ImportError final {
 public:
-    enum class Kind { overLimit, empty, invalidQuotes };
+    enum class Kind { overLimit, empty, invalidQuotes, tooLarge };
 
     /// An `empty` error, so callers can declare one before passing it to be filled.
     ImportError() : ImportError(Kind::empty, 0, 0) {}
@@ -25,9 +25,12 @@ public:
     }
     static ImportError empty() { return ImportError(Kind::empty, 0, 0); }
     static ImportError invalidQuotes() { return ImportError(Kind::invalidQuotes, 0, 0); }
+    /// A file refused by its size before it is read; carries the size in bytes.
+    static ImportError tooLarge(qint64 bytes) { return ImportError(Kind::tooLarge, bytes, 0); }
 
     Kind kind() const { return m_kind; }
     /// overLimit only: how many new entries the file would add, and how many more fit.
+    /// tooLarge: newEntries() is the file's size in bytes.
     qsizetype newEntries() const { return m_newEntries; }
     qsizetype available() const { return m_available; }
 
@@ -45,6 +48,10 @@ private:
     qsizetype m_newEntries;
     qsizetype m_available;
 };
+
+/// Word-list files larger than this are refused before they are read: the vocabulary holds 100
+/// entries, so a file this size is not a word list, and reading it would only cost memory.
+constexpr qint64 maximumFileBytes = qint64{1} << 20;
 
 /// The entries of a word-list file's text, in file order, repeats kept. Entries are separated by
 /// line breaks, commas, semicolons and tabs; double quotes enclose an entry that holds separators.

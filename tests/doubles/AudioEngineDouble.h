@@ -61,6 +61,8 @@ class AudioConverterDouble final : public AudioConverter {
 class AudioEngineDouble final : public AudioEngine {
   public:
     MicrophoneAuthorization status = MicrophoneAuthorization::authorized;
+    /// Unset: follows `status` as the audio server backend does (restricted = no server).
+    std::optional<MicrophoneProblem> problem;
     bool accessAnswer = true;
     AudioFormat format{48000, 1};
     bool converterAvailable = true;
@@ -74,6 +76,22 @@ class AudioEngineDouble final : public AudioEngine {
     {
         calls << "authorizationStatus";
         return status;
+    }
+    MicrophoneProblem microphoneProblem() override
+    {
+        calls << "microphoneProblem";
+        if (problem)
+            return *problem;
+        switch (status) {
+        case MicrophoneAuthorization::authorized:
+            return MicrophoneProblem::none;
+        case MicrophoneAuthorization::notDetermined: // asked, and not granted
+        case MicrophoneAuthorization::denied:
+            return MicrophoneProblem::refused;
+        case MicrophoneAuthorization::restricted:
+            break;
+        }
+        return MicrophoneProblem::noSoundServer;
     }
     QCoro::Task<bool> requestAccess() override
     {

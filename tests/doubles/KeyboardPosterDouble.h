@@ -13,7 +13,7 @@
 namespace talvex::test {
 
 /// A keyboard that keeps the logical key state and records every posted press and release as
-/// "<name> down" / "<name> up". Keys: control, shift, v, alt, super, altgr, space.
+/// "<name> down" / "<name> up". Keys: control, shift, v, alt, super, altgr, space, insert.
 class KeyboardPosterDouble final : public KeyboardPoster {
 public:
     static constexpr KeyboardKey control{37, KeyRole::control};
@@ -24,6 +24,7 @@ public:
     static constexpr KeyboardKey super{133, KeyRole::super};
     static constexpr KeyboardKey altGr{108, KeyRole::otherModifier};
     static constexpr KeyboardKey space{65, KeyRole::other};
+    static constexpr KeyboardKey insert{118, KeyRole::other};
 
     bool allowed = true;
     int accessRequests = 0;
@@ -50,6 +51,7 @@ public:
         case ChordKey::control: return control;
         case ChordKey::shift: return shift;
         case ChordKey::v: return hasV ? std::optional(v) : std::nullopt;
+        case ChordKey::insert: return insert;
         }
         return std::nullopt;
     }
@@ -81,7 +83,7 @@ public:
     {
         static const std::map<std::uint32_t, QString> names = {
             {control.id, "control"}, {controlRight.id, "controlRight"}, {shift.id, "shift"}, {v.id, "v"},
-            {alt.id, "alt"}, {super.id, "super"}, {altGr.id, "altgr"}, {space.id, "space"}};
+            {alt.id, "alt"}, {super.id, "super"}, {altGr.id, "altgr"}, {space.id, "space"}, {insert.id, "insert"}};
         auto it = names.find(id);
         return it == names.end() ? QString::number(id) : it->second;
     }
@@ -89,7 +91,7 @@ public:
 private:
     static KeyboardKey byId(std::uint32_t id)
     {
-        for (const KeyboardKey &key : {control, controlRight, shift, v, alt, super, altGr, space})
+        for (const KeyboardKey &key : {control, controlRight, shift, v, alt, super, altGr, space, insert})
             if (key.id == id)
                 return key;
         return {id, KeyRole::other};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Clock.h"
 #include "platform/LanguageModelService.h"
 
 #include <QList>
@@ -28,6 +29,10 @@ public:
     /// Answers given to respond(), oldest first; an empty queue answers with a failure.
     std::deque<ModelResponse> responses;
 
+    /// When set, each answer takes `answerSeconds` on this clock, as a model that thinks.
+    Clock *clock = nullptr;
+    double answerSeconds = 0;
+
     /// Every call as it happened: "availability", "supportsLocale <id>", "respond".
     mutable QStringList calls;
     QList<Request> requests;
@@ -51,6 +56,8 @@ public:
     {
         calls << QStringLiteral("respond");
         requests.append(Request{instructions, prompt});
+        if (clock && answerSeconds > 0)
+            co_await clock->sleep(answerSeconds);
         if (responses.empty())
             co_return ModelResponse{std::nullopt, QStringLiteral("no scripted answer")};
         ModelResponse next = responses.front();

@@ -16,6 +16,7 @@ class ModifierWatcherDouble final : public ModifierWatcher {
     bool refuseTaps = false;
     int tapsCreated = 0;
     int enableCalls = 0;
+    std::vector<std::uint32_t> chordsWatched; ///< the chord of every createChordTap call
 
     std::unique_ptr<Tap> createTap(Handler handler) override
     {
@@ -25,6 +26,12 @@ class ModifierWatcherDouble final : public ModifierWatcher {
         auto state = std::make_shared<TapState>(TapState{std::move(handler), true});
         m_taps.push_back(state);
         return std::make_unique<LiveTap>(state, this);
+    }
+
+    std::unique_ptr<Tap> createChordTap(std::uint32_t chordModifiers, Handler handler) override
+    {
+        chordsWatched.push_back(chordModifiers);
+        return createTap(std::move(handler));
     }
 
     std::uint32_t currentModifierFlags() override { return m_flags; }

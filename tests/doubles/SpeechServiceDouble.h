@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Clock.h"
 #include "OnWorkerThread.h"
 #include "PlatformError.h"
 #include "ResultChannel.h"
@@ -7,6 +8,7 @@
 
 #include <QStringList>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -20,8 +22,10 @@ class TranscriberDouble final : public Transcriber {
     explicit TranscriberDouble(QString locale) : m_locale(std::move(locale)) {}
     QString locale() const override { return m_locale; }
     QCoro::Task<std::optional<SpeechResult>> nextResult() override { return channel->next(); }
+    std::optional<QString> finalNote() const override { return note; }
 
     const std::shared_ptr<ResultChannel> channel = ResultChannel::create();
+    std::optional<QString> note;
 
   private:
     QString m_locale;
@@ -36,9 +40,13 @@ class AnalyzerDouble final : public Analyzer {
     std::optional<QString> finalizeError;
     bool stalled = false; ///< never reads the input, like a recogniser that fell behind
     std::vector<SpeechResult> resultsAtFinalize; ///< pushed before the results end
+    /// When set, finalizing takes `finalizeSeconds` on this clock, as a recogniser catching up.
+    Clock *clock = nullptr;
+    double finalizeSeconds = 0;
     QStringList calls;
     QStringList context;
     std::shared_ptr<std::atomic<int>> buffersRead = std::make_shared<std::atomic<int>>(0);
+    std::shared_ptr<std::atomic<std::int64_t>> framesRead = std::make_shared<std::atomic<std::int64_t>>(0);
 
     QCoro::Task<> setContext(QStringList contextualStrings) override
     {
@@ -54,13 +62,15 @@ class AnalyzerDouble final : public Analyzer {
         calls << "start";
         const bool stall = stalled;
         auto counter = buffersRead;
-        auto reading = onWorkerThread([input, stall, counter]() -> std::exception_ptr {
+        auto frames = framesRead;
+        auto reading = onWorkerThread([input, stall, counter, frames]() -> std::exception_ptr {
             if (stall)
                 input->waitForEnd();
             for (;;) {
                 auto element = input->pop();
-                if (std::holds_alternative<PcmBuffer>(element)) {
+                if (auto *buffer = std::get_if<PcmBuffer>(&element)) {
                     ++*counter;
+                    *frames += buffer->frameLength;
                     continue;
                 }
                 if (auto *error = std::get_if<std::exception_ptr>(&element))
@@ -79,6 +89,8 @@ class AnalyzerDouble final : public Analyzer {
         calls << "finalize";
         if (finalizeError)
             throw PlatformError(*finalizeError);
+        if (clock && finalizeSeconds > 0)
+            co_await clock->sleep(finalizeSeconds);
         for (const auto &result : resultsAtFinalize)
             m_module->channel->push(result);
         m_module->channel->finish();
@@ -110,6 +122,8 @@ class SpeechServiceDouble final : public SpeechService {
     std::shared_ptr<AnalyzerDouble> lastAnalyzer;
     /// Applied to every new analyzer before it is handed out.
     std::function<void(AnalyzerDouble &)> configureAnalyzer;
+    /// The note every new transcriber leaves about its final text.
+    std::optional<QString> transcriberNote;
 
     bool isAvailable() const override { return available; }
     // A copy: QCoro 0.8 moves from an lvalue named in co_return, which would empty the member.
@@ -126,6 +140,7 @@ class SpeechServiceDouble final : public SpeechService {
     {
         calls << "makeTranscriber " + locale;
         lastTranscriber = std::make_shared<TranscriberDouble>(locale);
+        lastTranscriber->note = transcriberNote;
         return lastTranscriber;
     }
     QCoro::Task<AssetStatus> assetStatus(std::shared_ptr<Transcriber>) override

@@ -11,10 +11,13 @@ public:
     std::function<void()> changed;
     bool canCheck = true;
     bool automatic = false;
+    QString note;
     int checks = 0;
+    int starts = 0;
 
     void start(UpdaterDelegate *updaterDelegate, std::function<void()> onChange) override
     {
+        ++starts;
         delegate = updaterDelegate;
         changed = std::move(onChange);
     }
@@ -26,6 +29,7 @@ public:
         if (changed)
             changed();
     }
+    QString automaticUpdatesNote() const override { return note; }
     void checkForUpdates() override { ++checks; }
 };
 

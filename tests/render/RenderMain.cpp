@@ -22,6 +22,9 @@ int main(int argc, char **argv)
         return 1;
     }
     talvex::render::RenderSink sink(folder, filter);
+    talvex::render::renderSettings(sink);
+    talvex::render::renderOverlay(sink);
+    talvex::render::renderOnboarding(sink);
 
     QTextStream out(stdout);
     for (const QString &path : sink.written())

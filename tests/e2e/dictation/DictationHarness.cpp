@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcessEnvironment>
+#include <QSettings>
 #include <QTcpServer>
 #include <QTimer>
 #include <csignal>
@@ -43,6 +44,25 @@ bool runToEnd(const QString &program, const QStringList &arguments, std::chrono:
     if (output)
         *output = process.readAllStandardOutput();
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+/// Marks onboarding as finished, or not, in the user defaults the talvex of `options` reads.
+void markSetup(const TalvexProcess::Options &options)
+{
+    using Setup = TalvexProcess::Options::Setup;
+    if (options.setup == Setup::asStored)
+        return;
+    QString configHome =
+        qEnvironmentVariable("XDG_CONFIG_HOME", QDir::home().filePath(QStringLiteral(".config")));
+    for (const QString &entry : options.environment)
+        if (entry.startsWith(QStringLiteral("XDG_CONFIG_HOME=")))
+            configHome = entry.section(QLatin1Char('='), 1);
+    QSettings defaults(QDir(configHome).filePath(QStringLiteral("Talvex/Talvex.conf")), QSettings::IniFormat);
+    if (options.setup == Setup::completed)
+        defaults.setValue(QStringLiteral("didCompleteTalvexSetup"), true);
+    else
+        defaults.remove(QStringLiteral("didCompleteTalvexSetup"));
+    defaults.sync();
 }
 
 } // namespace
@@ -184,6 +204,7 @@ bool TalvexProcess::start(const Options &options, QString *error)
         if (!options.library->write(libraryPath(), &problem))
             return fail(QStringLiteral("could not write the library: ") + problem);
     }
+    markSetup(options);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_DATA_HOME"), m_dataHome.path());
     environment.insert(QStringLiteral("QT_FORCE_STDERR_LOGGING"), QStringLiteral("1"));
@@ -194,23 +215,36 @@ bool TalvexProcess::start(const Options &options, QString *error)
     for (const QString &entry : options.environment)
         environment.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
     m_process.setProcessEnvironment(environment);
-    m_process.start(QStringLiteral(TALVEX_EXECUTABLE), {});
+    m_process.start(options.executable.isEmpty() ? QStringLiteral(TALVEX_EXECUTABLE) : options.executable,
+                    {});
     if (!m_process.waitForStarted(10000))
         return fail(QStringLiteral("talvex did not start"));
+    if (!waitUntilReady(0, error))
+        return false;
+    if (options.awaitLanguageModel &&
+        !waitForLine(QStringLiteral("llm"), QStringLiteral("Language model availability: available"), 0,
+                     startTimeout))
+        return fail(QStringLiteral("the language model never became available"));
+    return true;
+}
+
+bool TalvexProcess::waitUntilReady(std::size_t from, QString *error)
+{
+    auto fail = [&](const QString &what) {
+        if (error)
+            *error = what + QStringLiteral("\n--- talvex log:\n") + m_log;
+        return false;
+    };
 
     const auto registered = waitForLine(QStringLiteral("delivery"),
-                                        QStringLiteral("Global shortcut registered:"), 0, startTimeout);
+                                        QStringLiteral("Global shortcut registered:"), from, startTimeout);
     if (!registered)
         return fail(QStringLiteral("talvex never said whether its shortcut is registered"));
     if (registered->message != QLatin1String("Global shortcut registered: true"))
         return fail(QStringLiteral("talvex could not register its shortcut"));
     const QString ready = QStringLiteral("Speech status: Ready on this computer");
-    if (!waitForLine(QStringLiteral("app"), ready, 0, startTimeout))
+    if (!waitForLine(QStringLiteral("app"), ready, from, startTimeout))
         return fail(QStringLiteral("speech never became ready"));
-    if (options.awaitLanguageModel &&
-        !waitForLine(QStringLiteral("llm"), QStringLiteral("Language model availability: available"), 0,
-                     startTimeout))
-        return fail(QStringLiteral("the language model never became available"));
     return true;
 }
 

@@ -74,6 +74,12 @@ class TalvexProcess final {
         QStringList environment;
         /// Also wait until talvex has found its language model available.
         bool awaitLanguageModel = false;
+        /// The talvex to start; empty = the one of this build tree.
+        QString executable = {};
+        /// Whether onboarding was finished before: by default it was, so no onboarding window
+        /// opens over the tests' targets; a first run removes the mark; asStored leaves it alone.
+        enum class Setup { completed, firstRun, asStored };
+        Setup setup = Setup::completed;
     };
 
     TalvexProcess();
@@ -83,6 +89,9 @@ class TalvexProcess final {
     /// Starts talvex and waits until its shortcut is registered and speech is ready. On failure,
     /// `error` says what happened, with talvex's log.
     bool start(const Options &options, QString *error);
+    /// Waits until the talvex started at log index `from` (a start, or a relaunch in place) has
+    /// registered its shortcut and has speech ready.
+    bool waitUntilReady(std::size_t from, QString *error);
     /// SIGTERM, then waits for the end. True when it ended by itself with status 0.
     bool stop();
     /// Waits for the end without asking for it. True when it ended by itself with status 0.

@@ -9,10 +9,15 @@
 
 #include <QClipboard>
 #include <QDBusConnection>
+#include <QDBusArgument>
 #include <QDBusMessage>
+#include <QDBusReply>
 #include <QDBusVariant>
 #include <QGuiApplication>
+#include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -264,6 +269,136 @@ TEST_F(DeliveryIntegrationTest, AltStillHeldDoesNotTurnThePasteIntoAnAltShortcut
     expectNoKeyDown();
 }
 
+// A window whose _NET_WM_PID is missing, or counts in a sandbox's own process ids, still belongs
+// to its program: the X server knows which process it serves, and the paste is confirmed.
+TEST_F(DeliveryIntegrationTest, WindowWithoutOrWithAForeignProcessIdStillReceivesTheText)
+{
+    const std::vector<QStringList> edits = {
+        {QStringLiteral("-remove"), QStringLiteral("_NET_WM_PID")},
+        {QStringLiteral("-f"), QStringLiteral("_NET_WM_PID"), QStringLiteral("32c"), QStringLiteral("-set"),
+         QStringLiteral("_NET_WM_PID"), QStringLiteral("2")},
+    };
+    for (const QStringList &edit : edits) {
+        const QString title = QStringLiteral("Pid ") + edit.constFirst();
+        QProcess *target = launchTarget(title);
+        ASSERT_TRUE(waitUntilFocused(target));
+        const QString id = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"),
+                                                           QStringLiteral("^") + title + QStringLiteral("$")});
+        run(QStringLiteral("xprop"), QStringList{QStringLiteral("-id"), id.section(QLatin1Char('\n'), 0, 0)} + edit);
+        const QString property = run(QStringLiteral("xprop"), {QStringLiteral("-id"), id.section(QLatin1Char('\n'), 0, 0),
+                                                               QStringLiteral("_NET_WM_PID")});
+        ASSERT_FALSE(property.contains(QString::number(target->processId()))) << property.toStdString();
+
+        const auto front = workspace.frontmostApplication();
+        ASSERT_TRUE(front);
+        EXPECT_EQ(front->pid, target->processId()) << edit.join(' ').toStdString();
+        Destination destination(services(), nullptr, false);
+        EXPECT_EQ(deliver(destination, QStringLiteral("no pid needed")), Delivery::inserted) << edit.join(' ').toStdString();
+        EXPECT_EQ(ask(target, "text"), QStringLiteral("text:no pid needed"));
+        target->kill();
+        target->waitForFinished(5000);
+    }
+    expectNoKeyDown();
+}
+
+// A sandboxed (Flatpak) program reaches the accessibility bus through a D-Bus proxy, whose process
+// id its connection then carries: the program in front is still found by its active window.
+TEST_F(DeliveryIntegrationTest, ProgramBehindABusProxyIsFoundByItsActiveWindow)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("xdg-dbus-proxy")).isEmpty())
+        GTEST_SKIP() << "xdg-dbus-proxy is not installed (scripts/setup --test)";
+    QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                                      QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
+    const QDBusReply<QString> address = QDBusConnection::sessionBus().call(ask);
+    ASSERT_TRUE(address.isValid());
+    const QString socket = qEnvironmentVariable("TALVEX_TEST_TMP") + QStringLiteral("/a11y-proxy");
+    launch(QStringLiteral("xdg-dbus-proxy"), {address.value(), socket});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(socket); }, startTimeoutMs));
+
+    auto zenity = std::make_unique<QProcess>();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("AT_SPI_BUS_ADDRESS"), QStringLiteral("unix:path=") + socket);
+    zenity->setProcessEnvironment(environment);
+    zenity->start(QStringLiteral("zenity"), {QStringLiteral("--entry"), QStringLiteral("--title=Sandboxed")});
+    ASSERT_TRUE(zenity->waitForStarted(startTimeoutMs));
+    QProcess *sandboxed = zenity.get();
+    processes.push_back(std::move(zenity));
+    ASSERT_TRUE(waitUntilFocused(sandboxed));
+    const auto pid = static_cast<std::int32_t>(sandboxed->processId());
+    const auto field = accessibility.focusedElement(pid);
+    ASSERT_TRUE(field);
+    EXPECT_NE(accessibility.processIdentifier(*field), pid) << "the connection should be the proxy's";
+
+    Destination destination(services(), nullptr, false);
+    EXPECT_EQ(destination.focusedElement(), field);
+    EXPECT_EQ(deliver(destination, QStringLiteral("through the proxy")), Delivery::inserted);
+    run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
+    ASSERT_TRUE(QTest::qWaitFor([sandboxed] { return sandboxed->state() == QProcess::NotRunning; }, startTimeoutMs));
+    EXPECT_EQ(sandboxed->readAllStandardOutput(), QByteArray("through the proxy\n"));
+    expectNoKeyDown();
+}
+
+// The events registered at the accessibility registry, by anyone.
+QStringList registeredEvents()
+{
+    QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                                      QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
+    const QDBusReply<QString> address = QDBusConnection::sessionBus().call(ask);
+    if (!address.isValid())
+        return {QStringLiteral("(no accessibility bus)")};
+    QDBusConnection bus = QDBusConnection::connectToBus(address.value(), QStringLiteral("registry-reader"));
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.atspi.Registry"),
+                                                       QStringLiteral("/org/a11y/atspi/registry"),
+                                                       QStringLiteral("org.a11y.atspi.Registry"),
+                                                       QStringLiteral("GetRegisteredEvents"));
+    const QDBusMessage reply = bus.call(call);
+    QStringList events;
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        return {reply.errorMessage()};
+    const QDBusArgument argument = reply.arguments().constFirst().value<QDBusArgument>();
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        QString owner;
+        QString event;
+        argument.beginStructure();
+        argument >> owner >> event;
+        argument.endStructure();
+        events << event;
+    }
+    argument.endArray();
+    return events;
+}
+
+// Whether the registry lists a listener for `event` (it keeps names in its own spelling, e.g.
+// "Object:TextCaretMoved:").
+bool listened(const QStringList &events, const QString &event)
+{
+    return std::any_of(events.begin(), events.end(), [&event](const QString &registered) {
+        return QString(registered).remove(QLatin1Char(':')).compare(event, Qt::CaseInsensitive) == 0;
+    });
+}
+
+// Programs announce caret moves only to registered listeners; Talvex listens only while it pastes,
+// so an idle Talvex makes no program send it anything.
+TEST_F(DeliveryIntegrationTest, CaretAnnouncementsAreListenedToOnlyWhileADeliveryRuns)
+{
+    const QString caretMoved = QStringLiteral("ObjectTextCaretMoved");
+    QProcess *target = launchTarget(QStringLiteral("Announcing target"));
+    ASSERT_TRUE(waitUntilFocused(target));
+    EXPECT_FALSE(listened(registeredEvents(), caretMoved)) << registeredEvents().join(' ').toStdString();
+    Destination destination(services(), nullptr, false);
+    EXPECT_FALSE(listened(registeredEvents(), caretMoved)) << "capture listens to nothing";
+
+    QStringList whileDelivering;
+    clock.atFirstSleep = [&whileDelivering] { whileDelivering = registeredEvents(); };
+    EXPECT_EQ(deliver(destination, QStringLiteral("announced")), Delivery::inserted);
+    EXPECT_TRUE(listened(whileDelivering, caretMoved)) << whileDelivering.join(' ').toStdString();
+    EXPECT_TRUE(listened(whileDelivering, QStringLiteral("ObjectTextChanged")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !listened(registeredEvents(), caretMoved); }, startTimeoutMs))
+        << "still registered after the delivery";
+    expectNoKeyDown();
+}
+
 // What the backends report about a real program, beyond what delivery needs to succeed.
 TEST_F(DeliveryIntegrationTest, BackendsDescribeTheFrontProgramItsWindowAndField)
 {
@@ -298,6 +433,25 @@ TEST_F(DeliveryIntegrationTest, BackendsDescribeTheFrontProgramItsWindowAndField
     run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+a")});
     EXPECT_TRUE(QTest::qWaitFor([&] { return accessibility.selectedRange(*field) == TextRange{0, 3}; }, startTimeoutMs));
     expectNoKeyDown();
+}
+
+// A terminal's screen says it is one, whatever its window class; a text entry does not.
+TEST_F(DeliveryIntegrationTest, TerminalScreenIsToldApartFromATextField)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("xfce4-terminal")).isEmpty())
+        GTEST_SKIP() << "xfce4-terminal is not installed (scripts/setup --test)";
+    QProcess *terminal = launch(QStringLiteral("xfce4-terminal"), {QStringLiteral("--disable-server")});
+    ASSERT_TRUE(waitUntilFocused(terminal));
+    const auto screen = accessibility.focusedElement(static_cast<std::int32_t>(terminal->processId()));
+    ASSERT_TRUE(screen);
+    EXPECT_TRUE(accessibility.isTerminal(*screen));
+    EXPECT_FALSE(accessibility.isSecureTextField(*screen));
+
+    QProcess *target = launchTarget(QStringLiteral("Plain field"));
+    ASSERT_TRUE(waitUntilFocused(target));
+    const auto field = accessibility.focusedElement(static_cast<std::int32_t>(target->processId()));
+    ASSERT_TRUE(field);
+    EXPECT_FALSE(accessibility.isTerminal(*field));
 }
 
 TEST_F(DeliveryIntegrationTest, KeysHeldThroughXTestAreNotOnAnyRealKeyboard)

@@ -82,10 +82,16 @@ const std::vector<OutcomeTexts> outcomeTable = {
 
 TEST(CompletionTest, EveryDeliveryOutcomeGivesItsStatusNoticeAndAttention)
 {
-    for (const bool withNote : {false, true}) {
+    // The recogniser's note about a stand-in final text, when there is one, comes first.
+    const QString speechNote = QStringLiteral("The final text came from the stand-in recogniser.");
+    const std::pair<bool, bool> notes[] = {{false, false}, {false, true}, {true, false}, {true, true}};
+    for (const auto &[withSpeechNote, withNote] : notes) {
         for (const OutcomeTexts &row : outcomeTable) {
-            SCOPED_TRACE(row.label.toStdString() + (withNote ? " with note" : ""));
+            SCOPED_TRACE(row.label.toStdString() + (withNote ? " with note" : "") +
+                         (withSpeechNote ? " with speech note" : ""));
             ControllerHarness h;
+            if (withSpeechNote)
+                h.speechDouble.transcriberNote = speechNote;
             h.make();
             if (withNote) {
                 // Cleanup is asked for but the model is off: the text is kept with a note.
@@ -100,6 +106,8 @@ TEST(CompletionTest, EveryDeliveryOutcomeGivesItsStatusNoticeAndAttention)
             EXPECT_EQ(h.controller().lastPasteStatus(), QStringLiteral("Text Editor: ") + row.label);
             EXPECT_EQ(h.controller().pasteNeedsAttention(), row.attention);
             QStringList parts;
+            if (withSpeechNote)
+                parts << speechNote;
             if (withNote)
                 parts << LocalModels::unavailableNote();
             if (row.notice)
@@ -328,13 +336,16 @@ TEST(PracticeTest, DictationIntoThePracticeFieldIsVerbatimAndLeavesNoRecord)
     EXPECT_FALSE(h.controller().lastPasteStatus());
     EXPECT_TRUE(h.controller().library().history.isEmpty());
 
-    // Focus left the field before the paste: the notice, still no record.
+    // Focus left the field before the paste: the notice, still no record; a recogniser's note about
+    // its final text goes in the message before it, never into the status label.
+    h.speechDouble.transcriberNote = QStringLiteral("Stand-in text.");
     ASSERT_TRUE(h.startRecording(10.0));
     EXPECT_FALSE(h.controller().lastPracticePasteStatus()); // cleared at the start
     practice.other->setFocus();
     ASSERT_TRUE(h.finishRecording(11.0));
     EXPECT_EQ(h.controller().lastPracticePasteStatus(), QStringLiteral("Focus moved before paste"));
-    EXPECT_EQ(h.controller().message(), QStringLiteral("Transcript copied because the original text field lost focus."));
+    EXPECT_EQ(h.controller().message(),
+              QStringLiteral("Stand-in text. Transcript copied because the original text field lost focus."));
     EXPECT_FALSE(h.controller().pasteNeedsAttention());
     EXPECT_FALSE(h.controller().latest());
 }

@@ -14,6 +14,7 @@ public:
     explicit SharedEngine(std::shared_ptr<AudioEngineDouble> engine) : m_engine(std::move(engine)) {}
 
     MicrophoneAuthorization authorizationStatus() override { return m_engine->authorizationStatus(); }
+    MicrophoneProblem microphoneProblem() override { return m_engine->microphoneProblem(); }
     QCoro::Task<bool> requestAccess() override { return m_engine->requestAccess(); }
     QCoro::Task<AudioFormat> inputFormat() override { return m_engine->inputFormat(); }
     std::unique_ptr<AudioConverter> makeConverter(const AudioFormat &from, const AudioFormat &to) override
@@ -46,6 +47,7 @@ ControllerHarness::ControllerHarness()
 ControllerHarness::~ControllerHarness()
 {
     m_controller.reset();
+    speech.releaseAll();
     drain();
 }
 
@@ -54,10 +56,11 @@ DictationController &ControllerHarness::make(bool activate)
     ControllerServices services;
     services.clock = &clock;
     services.languageModel = &model;
-    services.speech = &speech;
+    services.speech = speechOverride ? speechOverride : &speech;
     services.makeAudioEngine = [this]() -> std::unique_ptr<AudioEngine> {
         auto engine = std::make_shared<AudioEngineDouble>();
         engine->status = engines.status;
+        engine->problem = engines.problem;
         engine->accessAnswer = engines.accessAnswer;
         engine->startError = engines.startError;
         m_engines.push_back(engine);

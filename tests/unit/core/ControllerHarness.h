@@ -24,6 +24,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace talvex {
 
@@ -33,7 +34,7 @@ public:
     explicit DictationControllerProbe(const DictationController &controller) : m_c(controller) {}
 
     bool hasLive() const { return m_c.m_live != nullptr; }
-    bool hasTask() const { return m_c.m_task.has_value(); }
+    bool hasTask() const { return m_c.m_taskCancellation.has_value(); }
     bool hasDestination() const { return m_c.m_destination != nullptr; }
     bool hasCapturePreferences() const { return m_c.m_capturePreferences.has_value(); }
     bool hasCaptureID() const { return m_c.m_captureID.has_value(); }
@@ -86,7 +87,15 @@ public:
     std::shared_ptr<Gate> holdNextPreparation()
     {
         gates.push_back(std::make_shared<Gate>());
+        m_made.push_back(gates.back());
         return gates.back();
+    }
+    /// Lets every preparation still held fail, so nothing waits on a gate after the test.
+    void releaseAll()
+    {
+        for (const auto &gate : m_made)
+            gate->fail(QStringLiteral("The test ended."));
+        m_made.clear();
     }
 
     bool isAvailable() const override { return m_inner.isAvailable(); }
@@ -133,11 +142,13 @@ public:
 
 private:
     SpeechServiceDouble &m_inner;
+    std::vector<std::shared_ptr<Gate>> m_made;
 };
 
 /// How new audio engines behave; the first engine made answers the permission questions.
 struct EngineScript {
     MicrophoneAuthorization status = MicrophoneAuthorization::authorized;
+    std::optional<MicrophoneProblem> problem;
     bool accessAnswer = true;
     std::optional<QString> startError;
 };
@@ -195,6 +206,9 @@ public:
     LanguageModelServiceDouble model;
     SpeechServiceDouble speechDouble;
     GatedSpeechService speech{speechDouble};
+    /// Set before make(): the speech service the controller uses instead of `speech` (e.g. one that
+    /// wraps it).
+    SpeechService *speechOverride = nullptr;
     EngineScript engines;
     HotKeyServiceDouble hotKeys;
     ModifierWatcherDouble modifiers;

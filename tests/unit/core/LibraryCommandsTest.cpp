@@ -4,12 +4,15 @@
 #include "ControllerHarness.h"
 
 #include "store/Library.h"
+#include "store/WordList.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace talvex;
 using namespace talvex::test;
@@ -73,6 +76,38 @@ TEST(LibraryLoadTest, MissingFileStartsEmptyAndTheFirstChangeCreatesIt)
     EXPECT_EQ(onDisk->preferences.mode, WritingMode::clean);
     // Transcripts are private: only the owner may read the file.
     EXPECT_EQ(QFile::permissions(h.libraryPath()) & (QFile::ReadGroup | QFile::ReadOther), QFileDevice::Permissions());
+}
+
+TEST(LibraryLoadTest, StartRemovesTheTemporaryFileOfAnInterruptedSaveAndNothingElse)
+{
+    const struct {
+        const char *name;
+        bool removed;
+    } files[] = {
+        {"Library.json.saving-kQzTrB", true}, // written when the save was cut off
+        {"Library.json.saving-a1B2c3", true},
+        {"Library.json.saving-", false},
+        {"Library.json.saving-kQzTrBx", false},
+        {"Library.json.backup", false}, // the user's own copies, whatever they look like
+        {"Library.json.kQzTrB", false},
+        {"Other.json.saving-kQzTrB", false},
+        {"Library-recovery-6F9619FF-8B86-D011-B42D-00C04FC964FF.json", false},
+    };
+    for (const bool libraryExists : {true, false}) {
+        ControllerHarness h;
+        Library stored;
+        stored.preferences.vocabulary = QStringLiteral("Quindlark");
+        if (libraryExists)
+            writeBytes(h.libraryPath(), stored.encode());
+        const QDir folder = QFileInfo(h.libraryPath()).absoluteDir();
+        for (const auto &file : files)
+            writeBytes(folder.filePath(QString::fromLatin1(file.name)), "{\"half\": ");
+        h.make();
+        for (const auto &file : files)
+            EXPECT_EQ(folder.exists(QString::fromLatin1(file.name)), !file.removed) << file.name;
+        EXPECT_EQ(h.probe().diskReadable(), true);
+        EXPECT_EQ(h.controller().library(), libraryExists ? stored : Library());
+    }
 }
 
 TEST(LibraryLoadTest, UnreadableFileIsNeverOverwritten)
@@ -307,6 +342,39 @@ TEST(WordListTest, ImportReportsWhatItAdded)
     h.controller().importWordList();
     ASSERT_TRUE(h.controller().message());
     EXPECT_TRUE(h.controller().message()->contains(QStringLiteral("no such file.txt")));
+}
+
+TEST(WordListTest, FilesThatCannotBeWordListsAreRefusedBeforeTheyAreRead)
+{
+    ControllerHarness h;
+    h.make();
+    const QString tooLarge = h.path(QStringLiteral("huge.txt"));
+    writeBytes(tooLarge, "Talvex\n");
+    // Sparse: the size is what is judged, so the test costs no disk and no memory.
+    ASSERT_TRUE(QFile::resize(tooLarge, WordList::maximumFileBytes + 1));
+    const QString largest = h.path(QStringLiteral("largest.txt"));
+    writeBytes(largest, QByteArray("Quindlark\n").leftJustified(WordList::maximumFileBytes, ' '));
+    const QString pipe = h.path(QStringLiteral("pipe.txt"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0); // opening it would block for ever
+    const QString folder = h.path(QStringLiteral("folder.txt"));
+    QDir().mkpath(folder);
+
+    const struct {
+        QString file;
+        QString message;
+    } cases[] = {
+        {tooLarge, QStringLiteral("This file is too large to be a word list (1025 KB; at most 1024 KB). Shorten the "
+                                  "list and try again.")},
+        {pipe, QStringLiteral("The file \u201Cpipe.txt\u201D couldn\u2019t be read: Not a regular file")},
+        {folder, QStringLiteral("The file \u201Cfolder.txt\u201D couldn\u2019t be read: Not a regular file")},
+        {largest, QStringLiteral("Added 1 vocabulary entry.")}, // the limit itself is accepted
+    };
+    for (const auto &c : cases) {
+        h.prompts.openAnswers.push_back(c.file);
+        h.controller().importWordList();
+        EXPECT_EQ(h.controller().message(), c.message) << c.file.toStdString();
+    }
+    EXPECT_EQ(h.controller().preferences().vocabularyEntries(), QStringList{QStringLiteral("Quindlark")});
 }
 
 TEST(WordListTest, UnreadableLibraryRefusesNewEntriesOnly)

@@ -170,3 +170,47 @@ TEST(PermissionRequestTest, AccessibilityAsksForWhatIsMissingAndOpensItsSettings
     h.controller().openSettings(SettingsPane::microphone);
     EXPECT_FALSE(h.controller().message());
 }
+
+TEST(PermissionRequestTest, MissingMicrophoneSaysWhatToFixAndTheNextDictationWorksOnceItIsFixed)
+{
+    const struct {
+        MicrophoneAuthorization status;
+        std::optional<MicrophoneProblem> problem;
+        QString message;
+    } cases[] = {
+        {MicrophoneAuthorization::restricted, MicrophoneProblem::noSoundServer,
+         QStringLiteral("Talvex couldn\u2019t reach the sound server. Start PulseAudio or PipeWire, then try again.")},
+        {MicrophoneAuthorization::restricted, MicrophoneProblem::noCaptureSource,
+         QStringLiteral("Talvex could not start the microphone. Check your input device in Sound settings.")},
+        {MicrophoneAuthorization::denied, MicrophoneProblem::refused,
+         QStringLiteral("Allow Talvex in Settings \u2192 Privacy & Security \u2192 Microphone to dictate.")},
+        // Asked, and not granted: the double derives the problem from the status.
+        {MicrophoneAuthorization::notDetermined, std::nullopt,
+         QStringLiteral("Allow Talvex in Settings \u2192 Privacy & Security \u2192 Microphone to dictate.")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.message.toStdString());
+        ControllerHarness h;
+        h.engines.status = c.status;
+        h.engines.problem = c.problem;
+        h.engines.accessAnswer = false;
+        h.make();
+        h.press(1.0);
+        h.drain();
+        EXPECT_EQ(h.controller().phase(), Phase::idle);
+        EXPECT_EQ(h.controller().message(), c.message);
+        EXPECT_EQ(h.probe().dictationStateCount(), 0);
+        EXPECT_FALSE(h.controller().microphoneReady());
+
+        // The user fixes it; the same Talvex dictates.
+        h.release(1.5);
+        h.drain();
+        h.firstEngine()->status = MicrophoneAuthorization::authorized;
+        h.firstEngine()->problem = MicrophoneProblem::none;
+        h.pasteLands();
+        ASSERT_TRUE(h.startRecording(10.0));
+        EXPECT_TRUE(h.controller().microphoneReady());
+        ASSERT_TRUE(h.finishRecording(11.0));
+        EXPECT_EQ(h.controller().library().history.size(), 1);
+    }
+}

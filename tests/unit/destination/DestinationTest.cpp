@@ -100,8 +100,10 @@ protected:
             if (focus == accessibility.focused.end())
                 return;
             auto &range = accessibility.element(focus->second).range;
-            if (range)
+            if (range) {
                 range = TextRange{range->location + Destination::caretLength(clipboard.text()), 0};
+                ++accessibility.announcements[focus->second.busName];
+            }
         };
     }
 
@@ -129,11 +131,11 @@ protected:
         return collect(&destination, text, std::move(token), &result);
     }
 
-    // Runs a delivery through all its waits.
+    // Runs a delivery through all its waits, a late caret's included.
     Delivery deliver(Destination &destination, const QString &text)
     {
         auto task = start(destination, text);
-        clock.advance(1.0);
+        clock.advance(3.0);
         EXPECT_TRUE(result.has_value());
         return result.value_or(Delivery::pasteRequested);
     }
@@ -560,6 +562,231 @@ TEST_F(DestinationTest, TerminalsGetControlShiftV)
     EXPECT_EQ(deliver(destination, QStringLiteral("ls")), Delivery::inserted);
     EXPECT_EQ(keyboard.posts,
               (QStringList{"control down", "shift down", "v down", "v up", "shift up", "control up"}));
+}
+
+TEST_F(DestinationTest, WhileKeysAreHeldOnlyBoundedQuickQuestionsAreAsked)
+{
+    // The slow searches for the focused window and field happen before Ctrl goes down; while it
+    // is down the target only answers two bounded questions about what was found.
+    int lookupsAtPress = -1;
+    int lookupsAtRelease = -1;
+    const auto application = keyboard.onPost;
+    keyboard.onPost = [&](const KeyboardKey &key, bool down) {
+        application(key, down);
+        if (key == Keys::control)
+            (down ? lookupsAtPress : lookupsAtRelease) = accessibility.lookups;
+    };
+    Destination destination = capture();
+    EXPECT_EQ(deliver(destination, QStringLiteral("hello")), Delivery::inserted);
+    EXPECT_EQ(lookupsAtRelease, lookupsAtPress);
+    ASSERT_EQ(accessibility.quickBounds.size(), 2u) << "the window, then the field";
+    for (const int bound : accessibility.quickBounds)
+        EXPECT_TRUE(bound >= 1 && bound <= 15) << bound;
+}
+
+TEST_F(DestinationTest, QuickQuestionAnsweredNoOrNeverReleasesCtrlAndKeepsTheText)
+{
+    // "No longer" abandons at once; no answer (a program too busy to reply while Ctrl is down)
+    // abandons the keystroke and tries again with every key up, three times in all, then gives up.
+    const QStringList once{"control down", "control up"};
+    const QStringList thrice = once + once + once;
+    struct Case {
+        AccessibleElement element;
+        std::optional<bool> answer;
+        QStringList posts;
+    };
+    for (const Case &c : {Case{window, false, once}, Case{field, false, once}, Case{window, std::nullopt, thrice},
+                          Case{field, std::nullopt, thrice}}) {
+        accessibility.quickAnswers.clear();
+        accessibility.quickAnswers[{c.element.busName, c.element.objectPath}] = {c.answer};
+        accessibility.quickAnswersRepeat = true;
+        keyboard.posts.clear();
+        result.reset();
+        Destination destination = capture();
+        EXPECT_EQ(deliver(destination, QStringLiteral("text")), Delivery::copiedBecauseFocusChanged)
+            << c.element.objectPath.toStdString() << " answered " << c.answer.value_or(-1);
+        EXPECT_EQ(keyboard.posts, c.posts);
+        EXPECT_EQ(clipboard.text(), QStringLiteral("text"));
+    }
+    EXPECT_TRUE(pasted.isEmpty());
+}
+
+TEST_F(DestinationTest, BusyTargetGetsTheKeystrokeOnTheSecondTry)
+{
+    accessibility.quickAnswers[{field.busName, field.objectPath}] = {std::nullopt};
+    Destination destination = capture();
+    EXPECT_EQ(deliver(destination, QStringLiteral("hello")), Delivery::inserted);
+    EXPECT_EQ(keyboard.posts, (QStringList{"control down", "control up", "control down", "v down", "v up", "control up"}));
+    EXPECT_EQ(pasted, QStringList{"hello"});
+
+    // Focus moves to another field while the first try is abandoned: the second never starts.
+    const AccessibleElement otherField{field.busName, QStringLiteral("/org/a11y/atspi/accessible/77")};
+    accessibility.quickAnswers[{field.busName, field.objectPath}] = {std::nullopt};
+    keyboard.posts.clear();
+    result.reset();
+    const auto application = keyboard.onPost;
+    keyboard.onPost = [&](const KeyboardKey &key, bool down) {
+        application(key, down);
+        if (key == Keys::control && !down)
+            accessibility.focused[targetPid] = otherField;
+    };
+    Destination moving = capture();
+    EXPECT_EQ(deliver(moving, QStringLiteral("hello")), Delivery::copiedBecauseFocusChanged);
+    EXPECT_EQ(keyboard.posts, (QStringList{"control down", "control up"}));
+}
+
+TEST_F(DestinationTest, TerminalScreenGetsControlShiftVWhateverItsWindowClass)
+{
+    terminal = true;
+    workspace.frontmost->windowClass = QStringLiteral("Brand-new-term");
+    workspace.frontmost->windowInstance = QStringLiteral("brand-new-term");
+    accessibility.element(field).terminal = true;
+    Destination destination = capture();
+    EXPECT_EQ(deliver(destination, QStringLiteral("ls")), Delivery::inserted);
+    EXPECT_EQ(keyboard.posts,
+              (QStringList{"control down", "shift down", "v down", "v up", "shift up", "control up"}));
+}
+
+// xterm and urxvt paste the primary selection with Shift+Insert: the text goes on both selections,
+// and both come back when the paste is confirmed.
+class PrimaryTerminalTest : public DestinationTest {
+protected:
+    void SetUp() override
+    {
+        DestinationTest::SetUp();
+        workspace.frontmost->windowClass = QStringLiteral("XTerm");
+        workspace.frontmost->windowInstance = QStringLiteral("xterm");
+        clipboard.primary.contents = previousPrimary;
+        keyboard.onPost = [this](const KeyboardKey &key, bool down) {
+            const bool chord = keyboard.isDown(Keys::shift) && !keyboard.isDown(Keys::control);
+            if (!down || key != Keys::insert || !chord)
+                return;
+            pasted << clipboard.text(ClipboardSelection::primary);
+            auto &range = accessibility.element(field).range;
+            if (range)
+                range = TextRange{range->location + Destination::caretLength(pasted.back()), 0};
+        };
+    }
+
+    const ClipboardSnapshot previousPrimary = {{{QStringLiteral("text/plain"), QByteArray("selected earlier")}}};
+};
+
+TEST_F(PrimaryTerminalTest, PastesThePrimarySelectionAndRestoresBoth)
+{
+    Destination destination = capture();
+    EXPECT_EQ(deliver(destination, QStringLiteral("echo hi")), Delivery::inserted);
+    EXPECT_EQ(pasted, QStringList{"echo hi"});
+    EXPECT_EQ(keyboard.posts, (QStringList{"shift down", "insert down", "insert up", "shift up"}));
+    EXPECT_EQ(clipboard.contents, (ClipboardSnapshot{previousClipboard[0], previousClipboard[2]}));
+    EXPECT_EQ(clipboard.primary.contents, previousPrimary);
+}
+
+TEST_F(PrimaryTerminalTest, UnconfirmedPasteLeavesTheTextOnBoth)
+{
+    accessibility.focused.clear(); // like xterm itself: nothing to read a caret from
+    accessibility.windows.clear();
+    Destination destination = capture();
+    EXPECT_EQ(deliver(destination, QStringLiteral("echo hi")), Delivery::pasteRequested);
+    EXPECT_EQ(pasted, QStringList{"echo hi"});
+    EXPECT_EQ(clipboard.text(), QStringLiteral("echo hi"));
+    EXPECT_EQ(clipboard.text(ClipboardSelection::primary), QStringLiteral("echo hi"));
+}
+
+TEST_F(PrimaryTerminalTest, SelectionMadeDuringTheFirstWaitStopsThePaste)
+{
+    // The user selects text elsewhere: Shift+Insert would now paste that.
+    Destination destination = capture();
+    auto task = start(destination, QStringLiteral("echo hi"));
+    const ClipboardSnapshot selected = {{{QStringLiteral("text/plain"), QByteArray("their selection")}}};
+    clipboard.externalWrite(selected, ClipboardSelection::primary);
+    clock.advance(1.0);
+    EXPECT_EQ(result, Delivery::copied);
+    EXPECT_TRUE(keyboard.posts.isEmpty());
+    EXPECT_EQ(clipboard.primary.contents, selected);
+    EXPECT_EQ(clipboard.text(), QStringLiteral("echo hi"));
+}
+
+TEST_F(PrimaryTerminalTest, WithoutAPrimarySelectionOnlyTheClipboardIsUsed)
+{
+    clipboard.primarySupported = false;
+    Destination destination = capture();
+    deliver(destination, QStringLiteral("echo hi"));
+    EXPECT_EQ(clipboard.primary.contents, previousPrimary) << "untouched";
+    EXPECT_EQ(clipboard.primary.restores, 0);
+}
+
+// Some programs (Firefox, the first paste into a page) take the paste in only after the fixed
+// wait: their caret is awaited through their announcements, for a bounded time.
+TEST_F(DestinationTest, LateCaretIsAwaitedThroughTheProgramsAnnouncement)
+{
+    struct Case {
+        const char *what;
+        std::optional<TextRange> atVerify; ///< what the field tells at the end of the fixed wait
+        bool announcedByThen;
+        std::optional<double> lateAfter; ///< when the caret moves (and is announced) after that
+        Delivery expected;
+        bool waitsLonger;
+    };
+    const Case cases[] = {
+        {"caret moves 0.3 s late", TextRange{10, 0}, false, 0.3, Delivery::inserted, true},
+        {"caret unreadable, then readable", std::nullopt, true, 0.45, Delivery::inserted, true},
+        {"never announced", TextRange{10, 0}, false, std::nullopt, Delivery::pasteRequested, true},
+        {"announced, caret elsewhere", TextRange{12, 0}, true, std::nullopt, Delivery::pasteRequested, false},
+        {"moves after the bound", TextRange{10, 0}, false, 1.5, Delivery::pasteRequested, true},
+    };
+    for (const Case &c : cases) {
+        accessibility.element(field).range = TextRange{10, 0};
+        keyboard.onPost = nullptr; // the program takes the paste in late, below
+        result.reset();
+        Destination destination = capture();
+        const std::size_t sleepsBefore = clock.sleepRequests().size();
+        auto task = start(destination, QStringLiteral("hello"));
+        clock.advance(0.085 + 0.012 + 0.012);
+        accessibility.element(field).range = c.atVerify;
+        if (c.announcedByThen)
+            ++accessibility.announcements[field.busName];
+        clock.advance(0.550);
+        double elapsed = 0;
+        while (!result && elapsed < 3.0) {
+            if (c.lateAfter && elapsed + 1e-9 >= *c.lateAfter && accessibility.element(field).range != TextRange{15, 0}) {
+                accessibility.element(field).range = TextRange{15, 0};
+                ++accessibility.announcements[field.busName];
+            }
+            clock.advance(0.05);
+            elapsed += 0.05;
+        }
+        ASSERT_TRUE(result) << c.what;
+        EXPECT_EQ(*result, c.expected) << c.what;
+        EXPECT_EQ(clock.sleepRequests().size() - sleepsBefore > 4, c.waitsLonger) << c.what;
+        EXPECT_LE(elapsed, 1.05 + 1e-6) << c.what << ": the wait is bounded";
+        EXPECT_EQ(accessibility.watches, 0) << c.what;
+    }
+    EXPECT_EQ(accessibility.mostWatches, 1);
+}
+
+TEST_F(DestinationTest, CaretWatchRunsOnlyWhileADeliveryPastes)
+{
+    int watchesWhileKeysDown = -1;
+    const auto application = keyboard.onPost;
+    keyboard.onPost = [&](const KeyboardKey &key, bool down) {
+        application(key, down);
+        if (key == Keys::v && down)
+            watchesWhileKeysDown = accessibility.watches;
+    };
+    EXPECT_EQ(accessibility.watches, 0);
+    Destination destination = capture();
+    EXPECT_EQ(accessibility.watches, 0) << "capturing watches nothing";
+    EXPECT_EQ(deliver(destination, QStringLiteral("hello")), Delivery::inserted);
+    EXPECT_EQ(watchesWhileKeysDown, 1);
+    EXPECT_EQ(accessibility.watches, 0);
+
+    // Refused before any paste: nothing to watch.
+    accessibility.element(field).secure = true;
+    result.reset();
+    Destination refused = capture();
+    deliver(refused, QStringLiteral("hello"));
+    EXPECT_EQ(accessibility.mostWatches, 1);
+    EXPECT_EQ(accessibility.watches, 0);
 }
 
 TEST_F(DestinationTest, RequestAccessibilityAsksForWhatIsMissing)

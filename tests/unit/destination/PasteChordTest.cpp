@@ -9,20 +9,52 @@ namespace {
 
 using Keys = test::KeyboardPosterDouble;
 
-TEST(PasteChordTest, RecognisesTerminalsByClassOrInstance)
+TEST(PasteChordTest, ChoosesTheKeysByWindowClassAndFocusedElement)
 {
-    EXPECT_TRUE(PasteChord::isTerminal(QStringLiteral("Gnome-terminal"), QStringLiteral("gnome-terminal-server")));
-    EXPECT_TRUE(PasteChord::isTerminal(QStringLiteral("konsole"), QString()));
-    EXPECT_TRUE(PasteChord::isTerminal(QString(), QStringLiteral("Alacritty")));
-    EXPECT_FALSE(PasteChord::isTerminal(QStringLiteral("Gedit"), QStringLiteral("gedit")));
-    EXPECT_FALSE(PasteChord::isTerminal(QString(), QString()));
+    struct Case {
+        const char *windowClass;
+        const char *instance;
+        bool terminalElement;
+        PasteKeys expected;
+    };
+    const Case cases[] = {
+        {"Gnome-terminal", "gnome-terminal-server", false, PasteKeys::controlShiftV},
+        {"konsole", "", false, PasteKeys::controlShiftV},
+        {"", "Alacritty", false, PasteKeys::controlShiftV},
+        {"QTerminal", "qterminal", false, PasteKeys::controlShiftV}, // its screen is no terminal element
+        {"Some-new-term", "some-new-term", true, PasteKeys::controlShiftV}, // unlisted, known by its role
+        {"XTerm", "xterm", false, PasteKeys::shiftInsert},
+        {"URxvt", "urxvt", false, PasteKeys::shiftInsert},
+        {"XTerm", "xterm", true, PasteKeys::shiftInsert}, // the class wins: Ctrl+Shift+V does nothing there
+        {"Gedit", "gedit", false, PasteKeys::controlV},
+        {"", "", false, PasteKeys::controlV},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(PasteChord::keysFor(QString::fromLatin1(c.windowClass), QString::fromLatin1(c.instance),
+                                      c.terminalElement),
+                  c.expected)
+            << c.windowClass << " / " << c.instance << " terminal element " << c.terminalElement;
+}
+
+TEST(PasteChordTest, ShiftInsertLetsHeldControlGoAndGivesItBack)
+{
+    Keys keyboard;
+    keyboard.hold(Keys::control);
+    keyboard.physical = std::vector<KeyboardKey>{Keys::control};
+    PasteChord chord(keyboard, PasteKeys::shiftInsert);
+    EXPECT_TRUE(chord.pastesPrimary());
+    ASSERT_TRUE(chord.pressModifiers());
+    ASSERT_TRUE(chord.pressKey());
+    chord.finish();
+    EXPECT_EQ(keyboard.posts,
+              (QStringList{"control up", "shift down", "insert down", "insert up", "shift up", "control down"}));
 }
 
 TEST(PasteChordTest, ReleasesEverythingItPressedWhenAbandoned)
 {
     Keys keyboard;
     {
-        PasteChord chord(keyboard, true);
+        PasteChord chord(keyboard, PasteKeys::controlShiftV);
         ASSERT_TRUE(chord.pressModifiers());
         ASSERT_TRUE(chord.pressKey());
         EXPECT_EQ(keyboard.down.size(), 3u);
@@ -35,7 +67,7 @@ TEST(PasteChordTest, ReleasesEverythingItPressedWhenAbandoned)
 TEST(PasteChordTest, FinishTwiceSendsNothingMore)
 {
     Keys keyboard;
-    PasteChord chord(keyboard, false);
+    PasteChord chord(keyboard, PasteKeys::controlV);
     chord.pressModifiers();
     chord.finish();
     const auto posts = keyboard.posts;
@@ -49,7 +81,7 @@ TEST(PasteChordTest, UserHeldVIsLetGoAndNotGivenBack)
     keyboard.hold(Keys::v);
     keyboard.hold(Keys::space);
     keyboard.physical = std::vector<KeyboardKey>{Keys::v, Keys::space};
-    PasteChord chord(keyboard, false);
+    PasteChord chord(keyboard, PasteKeys::controlV);
     chord.pressModifiers();
     chord.pressKey();
     chord.finish();
@@ -63,7 +95,7 @@ TEST(PasteChordTest, ShiftHeldByTheUserServesTheTerminalChord)
     keyboard.hold(Keys::shift);
     keyboard.hold(Keys::alt);
     keyboard.physical = std::vector<KeyboardKey>{Keys::shift, Keys::alt};
-    PasteChord chord(keyboard, true);
+    PasteChord chord(keyboard, PasteKeys::controlShiftV);
     chord.pressModifiers();
     chord.pressKey();
     chord.finish();
@@ -74,7 +106,7 @@ TEST(PasteChordTest, MissingKeyMakesTheChordUnsendable)
 {
     Keys keyboard;
     keyboard.hasV = false;
-    PasteChord chord(keyboard, false);
+    PasteChord chord(keyboard, PasteKeys::controlV);
     EXPECT_FALSE(chord.canBeSent());
     EXPECT_FALSE(chord.pressModifiers());
     EXPECT_FALSE(chord.pressKey());

@@ -144,6 +144,27 @@ TEST_F(ChatCompletionsModelTest, FailedRequestsKeepTheOriginalWithTheFailureNote
     EXPECT_FALSE(response.error.contains(QStringLiteral("secret"))) << "the description carries no transcript";
 }
 
+TEST_F(ChatCompletionsModelTest, OversizedAnswerIsCutOffAndKeepsTheOriginal)
+{
+    auto service = connect();
+    // A well-formed answer whose text alone is past the 8 MiB bound, and one comfortably inside it.
+    const struct {
+        qsizetype textBytes;
+        bool accepted;
+    } cases[] = {{8 * 1024 * 1024 + 1, false}, {1024 * 1024, true}};
+    for (const auto &c : cases) {
+        const QString text(c.textBytes, QLatin1Char('a'));
+        server.answer(chatPath, 200, LoopbackHttpServer::completion(text));
+        const ModelResponse response = QCoro::waitFor(service->respond(QStringLiteral("i"), QStringLiteral("p")));
+        if (c.accepted) {
+            EXPECT_EQ(response.content, text);
+        } else {
+            EXPECT_FALSE(response.content);
+            EXPECT_EQ(response.error, QStringLiteral("The answer is larger than 8388608 bytes."));
+        }
+    }
+}
+
 TEST_F(ChatCompletionsModelTest, RefusedConnectionFailsAndTheNextProbeShowsTheServerGone)
 {
     auto service = connect();

@@ -3,9 +3,14 @@
 #include "WavFile.h"
 
 #include <QByteArray>
+#include <QFile>
+#include <QTemporaryDir>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <gtest/gtest.h>
+
+#include <sys/resource.h>
 
 using namespace talvex;
 
@@ -103,6 +108,16 @@ TEST(WavFileTest, DecodesEveryCommonEncodingToFloat)
 
     const auto streamed = WavFile::decode(wav(1, 1, 16000, 16, int16Samples({1, 2, 3}), 0xFFFFFFFFu));
     EXPECT_EQ(audioOf(streamed).frameCount(), 3);
+
+    // Values that are not numbers read as silence; doubles beyond the float range are clamped.
+    const float odd[] = {std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::infinity(), 2.5f};
+    const auto oddFloats =
+        WavFile::decode(wav(3, 1, 16000, 32, QByteArray(reinterpret_cast<const char *>(odd), sizeof odd)));
+    EXPECT_EQ(audioOf(oddFloats).samples, (std::vector<float>{0.0f, 0.0f, 2.5f}));
+    const double wide[] = {1e300, std::numeric_limits<double>::quiet_NaN()};
+    const auto wideDoubles =
+        WavFile::decode(wav(3, 1, 16000, 64, QByteArray(reinterpret_cast<const char *>(wide), sizeof wide)));
+    EXPECT_EQ(audioOf(wideDoubles).samples, (std::vector<float>{std::numeric_limits<float>::max(), 0.0f}));
 }
 
 TEST(WavFileTest, BadFilesSayWhatIsWrong)
@@ -120,6 +135,61 @@ TEST(WavFileTest, BadFilesSayWhatIsWrong)
     cut.truncate(40); // inside the format chunk
     EXPECT_TRUE(problemOf(WavFile::decode(cut)).startsWith("is truncated"));
     EXPECT_TRUE(problemOf(WavFile::read("/nonexistent/talvex.wav")).startsWith("cannot be read"));
+}
+
+TEST(WavFileTest, AbsurdHeadersAreRefusedBeforeAnythingIsAllocated)
+{
+    const struct {
+        QByteArray file;
+        QString problem;
+    } cases[] = {
+        {wav(1, 1, 1, 16, int16Samples({1, 2})), "has an implausible sample rate (1 Hz)."},
+        {wav(1, 1, 3999, 16, int16Samples({1, 2})), "has an implausible sample rate (3999 Hz)."},
+        {wav(3, 1, 4000000000u, 32, QByteArray(8, '\0')), "has an implausible sample rate (4000000000 Hz)."},
+        {wav(1, 64, 16000, 16, QByteArray(256, '\0')), "has too many channels (64; at most 32)."},
+        // A block size that disagrees with channels and bits, as a wrapped 16-bit product would.
+        {wav(1, 40000, 16000, 16, QByteArray(8, '\0')), "has an invalid audio format header."},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(problemOf(WavFile::decode(c.file)), c.problem) << c.problem.toStdString();
+
+    // The extremes that are still recordings decode.
+    EXPECT_EQ(audioOf(WavFile::decode(wav(1, 32, 384000, 16, QByteArray(64, '\0')))).frameCount(), 1);
+    EXPECT_EQ(audioOf(WavFile::decode(wav(1, 1, 4000, 8, QByteArray(3, '\x80')))).frameCount(), 3);
+}
+
+TEST(WavFileTest, HugeFilesAreJudgedBeforeTheyAreRead)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    // Sparse files: their size is real to the reader but costs no disk.
+    const QString tooBig = folder.filePath(QStringLiteral("too-big.wav"));
+    {
+        QFile file(tooBig);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(wav(1, 1, 16000, 16, int16Samples({1}), 0xFFFFFFFFu));
+        ASSERT_TRUE(file.resize(WavFile::maximumFileBytes + 1));
+    }
+    // 8-bit mono, size left open: more samples than are decoded at once, in a file under the size
+    // limit. Only the header is touched.
+    const QString tooLong = folder.filePath(QStringLiteral("too-long.wav"));
+    {
+        QFile file(tooLong);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        const QByteArray header = wav(1, 1, 16000, 8, {}, 0xFFFFFFFFu);
+        file.write(header);
+        ASSERT_TRUE(file.resize(header.size() + qint64(WavFile::maximumSamples) + 1));
+    }
+
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
+    EXPECT_EQ(problemOf(WavFile::read(tooBig)),
+              "is too large (1025 MiB; Talvex reads WAV files of up to 1024 MiB).");
+    EXPECT_EQ(problemOf(WavFile::read(tooLong)),
+              "holds more audio than Talvex transcribes at once (279 minutes of this format).");
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kilobytes of peak memory spent on refusing";
 }
 
 TEST(SoxrConverterTest, ResamplesToMonoAcrossBuffersAndRejectsImpossibleFormats)

@@ -71,6 +71,7 @@ struct Parked {
 class PendingStartEngine final : public AudioEngine {
   public:
     MicrophoneAuthorization authorizationStatus() override { return inner.authorizationStatus(); }
+    MicrophoneProblem microphoneProblem() override { return inner.microphoneProblem(); }
     QCoro::Task<bool> requestAccess() override { return inner.requestAccess(); }
     QCoro::Task<AudioFormat> inputFormat() override { return inner.inputFormat(); }
     std::unique_ptr<AudioConverter> makeConverter(const AudioFormat &from, const AudioFormat &to) override

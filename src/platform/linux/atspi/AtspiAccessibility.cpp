@@ -1,5 +1,6 @@
 #include "AtspiAccessibility.h"
 
+#include "AtspiAnnouncements.h"
 #include "Logging.h"
 
 #include <QCoreApplication>
@@ -9,8 +10,10 @@
 #include <QDBusObjectPath>
 #include <QDBusReply>
 #include <QDBusVariant>
+#include <QFileInfo>
 #include <QUuid>
 
+#include <algorithm>
 #include <deque>
 
 namespace talvex::atspi {
@@ -46,13 +49,18 @@ std::vector<AccessibleElement> elementsIn(const QDBusMessage &reply)
 // AT-SPI state bits and roles (atspi-constants.h).
 constexpr int stateActive = 1;
 constexpr int stateDefunct = 6;
+constexpr int stateFocusable = 11;
 constexpr int stateFocused = 12;
 constexpr int stateShowing = 25;
+constexpr int stateVisible = 30;
 constexpr int stateManagesDescendants = 31;
 constexpr unsigned rolePasswordText = 40;
+constexpr unsigned roleTerminal = 60;
 
 // A deep search must not stall the main thread on a huge tree (a spreadsheet, a long list).
 constexpr int maximumVisitedElements = 3000;
+// Focused widgets nest only a few levels deep inside one another.
+constexpr int maximumFocusNesting = 16;
 
 bool has(std::uint64_t states, int bit) { return (states >> bit) & 1u; }
 
@@ -91,6 +99,7 @@ AtspiAccessibility::AtspiAccessibility(int callTimeoutMs)
 
 AtspiAccessibility::~AtspiAccessibility()
 {
+    m_announcements.reset(); // deregisters while the bus is still there
     if (m_connected)
         QDBusConnection::disconnectFromBus(m_connectionName);
 }
@@ -104,6 +113,7 @@ std::optional<QDBusConnection> AtspiAccessibility::bus()
         QDBusConnection::disconnectFromBus(m_connectionName);
         m_connected = false;
         m_pids.clear();
+        m_proxied.clear();
     }
     QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
                                                       QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
@@ -140,14 +150,15 @@ bool AtspiAccessibility::requestTrust()
 }
 
 std::optional<QDBusMessage> AtspiAccessibility::call(const AccessibleElement &element, const QString &interface,
-                                                     const QString &method, const QList<QVariant> &arguments)
+                                                     const QString &method, const QList<QVariant> &arguments,
+                                                     std::optional<int> timeoutMs)
 {
     auto connection = bus();
     if (!connection || element.busName.isEmpty() || element.objectPath.isEmpty())
         return std::nullopt;
     QDBusMessage message = QDBusMessage::createMethodCall(element.busName, element.objectPath, interface, method);
     message.setArguments(arguments);
-    QDBusMessage reply = connection->call(message, QDBus::Block, m_timeout);
+    QDBusMessage reply = connection->call(message, QDBus::Block, timeoutMs.value_or(m_timeout));
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return std::nullopt;
     return reply;
@@ -168,9 +179,9 @@ std::vector<AccessibleElement> AtspiAccessibility::children(const AccessibleElem
     return reply ? elementsIn(*reply) : std::vector<AccessibleElement>{};
 }
 
-std::optional<std::uint64_t> AtspiAccessibility::states(const AccessibleElement &element)
+std::optional<std::uint64_t> AtspiAccessibility::states(const AccessibleElement &element, std::optional<int> timeoutMs)
 {
-    const auto reply = call(element, accessibleInterface, QStringLiteral("GetState"));
+    const auto reply = call(element, accessibleInterface, QStringLiteral("GetState"), {}, timeoutMs);
     if (!reply)
         return std::nullopt;
     const QDBusArgument argument = reply->arguments().constFirst().value<QDBusArgument>();
@@ -209,11 +220,38 @@ std::optional<std::int32_t> AtspiAccessibility::processIdentifier(const Accessib
 std::vector<AccessibleElement> AtspiAccessibility::applications(std::optional<std::int32_t> pid)
 {
     std::vector<AccessibleElement> result;
+    std::vector<AccessibleElement> proxied;
     for (const AccessibleElement &application : children({registryService, rootPath})) {
-        if (!pid || processIdentifier(application) == pid)
+        const auto owner = processIdentifier(application);
+        if (!pid || owner == pid)
             result.push_back(application);
+        else if (owner && connectsThroughProxy(application, *owner))
+            proxied.push_back(application);
+    }
+    if (!pid || !result.empty())
+        return result;
+    // A sandboxed program (Flatpak) reaches the accessibility bus through a proxy, so its
+    // connection carries the proxy's process id, not the program's. The program with the active
+    // window is then the one the desktop has in front: accept it when exactly one proxied program
+    // has an active window.
+    for (const AccessibleElement &application : proxied) {
+        if (activeWindow(application)) {
+            if (!result.empty())
+                return {}; // two candidates: neither can be told to be the program in front
+            result.push_back(application);
+        }
     }
     return result;
+}
+
+bool AtspiAccessibility::connectsThroughProxy(const AccessibleElement &application, std::int32_t owner)
+{
+    if (const auto known = m_proxied.find(application.busName); known != m_proxied.end())
+        return known.value();
+    const QString executable = QFileInfo(QStringLiteral("/proc/%1/exe").arg(owner)).symLinkTarget();
+    const bool proxy = QFileInfo(executable).fileName() == QLatin1String("xdg-dbus-proxy");
+    m_proxied.insert(application.busName, proxy);
+    return proxy;
 }
 
 std::optional<AccessibleElement> AtspiAccessibility::activeWindow(const AccessibleElement &application)
@@ -226,19 +264,43 @@ std::optional<AccessibleElement> AtspiAccessibility::activeWindow(const Accessib
     return std::nullopt;
 }
 
+std::optional<AtspiAccessibility::ActiveFrame> AtspiAccessibility::activeFrame()
+{
+    for (const AccessibleElement &application : applications(std::nullopt)) {
+        const auto window = activeWindow(application);
+        const auto pid = window ? processIdentifier(application) : std::nullopt;
+        if (!pid)
+            continue;
+        const auto name = property(application, accessibleInterface, QStringLiteral("Name"));
+        return ActiveFrame{*window, *pid, name ? name->toString() : QString()};
+    }
+    return std::nullopt;
+}
+
 std::optional<AccessibleElement> AtspiAccessibility::findFocused(const AccessibleElement &root)
 {
-    // Programs that offer the Collection interface search their own tree in one call.
+    // Programs that offer the Collection interface search their own tree in one call. It returns
+    // every focused element in document order, containers first: some programs (LibreOffice) also
+    // mark the panel around the field as focused, so the field is the last one that can take focus.
     const auto matches = call(root, QStringLiteral("org.a11y.atspi.Collection"), QStringLiteral("GetMatches"),
-                              {QVariant::fromValue(FocusedRule{}), sortCanonical, 1, true});
+                              {QVariant::fromValue(FocusedRule{}), sortCanonical, maximumFocusNesting, true});
     if (matches) {
         const std::vector<AccessibleElement> found = elementsIn(*matches);
+        for (auto it = found.rbegin(); it != found.rend(); ++it) {
+            const auto bits = states(*it);
+            if (bits && has(*bits, stateFocusable))
+                return *it;
+        }
         return found.empty() ? std::nullopt : std::optional<AccessibleElement>(found.front());
     }
     qCDebug(lcAccessibility) << "no collection search in" << root.busName << "- walking its tree";
 
-    // Breadth-first: focused fields sit near the top far more often than deep inside lists.
+    // Breadth-first: focused fields sit near the top far more often than deep inside lists. Some
+    // toolkits (Qt) also mark the containers and the tab page around the field as focused; the
+    // field is the focused element that can take focus itself, innermost first. A focused element
+    // that cannot take focus is the answer only when nothing better turns up.
     std::deque<AccessibleElement> pending{root};
+    std::optional<AccessibleElement> container;
     int visited = 0;
     while (!pending.empty() && visited < maximumVisitedElements) {
         const AccessibleElement element = pending.front();
@@ -247,14 +309,41 @@ std::optional<AccessibleElement> AtspiAccessibility::findFocused(const Accessibl
         const auto bits = states(element);
         if (!bits || has(*bits, stateDefunct))
             continue;
-        if (has(*bits, stateFocused))
-            return element;
-        if (element != root && (!has(*bits, stateShowing) || has(*bits, stateManagesDescendants)))
-            continue; // hidden subtrees hold no focus; managed ones may hold millions of cells
+        if (has(*bits, stateFocused)) {
+            if (has(*bits, stateFocusable))
+                return innermostFocused(element);
+            if (!container)
+                container = element;
+        }
+        // Hidden subtrees hold no focus; managed ones may hold millions of cells. GTK 4 marks
+        // what is on screen as visible but not as showing, so either counts.
+        const bool onScreen = has(*bits, stateShowing) || has(*bits, stateVisible);
+        if (element != root && (!onScreen || has(*bits, stateManagesDescendants)))
+            continue;
         for (AccessibleElement &child : children(element))
             pending.push_back(std::move(child));
     }
-    return std::nullopt;
+    return container;
+}
+
+AccessibleElement AtspiAccessibility::innermostFocused(AccessibleElement element)
+{
+    // A focusable widget that holds a focusable focused child (a terminal inside its frame) hands
+    // the focus on; the innermost one is the field.
+    for (int depth = 0; depth < maximumFocusNesting; ++depth) {
+        std::optional<AccessibleElement> inner;
+        for (const AccessibleElement &child : children(element)) {
+            const auto bits = states(child);
+            if (bits && has(*bits, stateFocused) && has(*bits, stateFocusable) && !has(*bits, stateDefunct)) {
+                inner = child;
+                break;
+            }
+        }
+        if (!inner)
+            break;
+        element = *inner;
+    }
+    return element;
 }
 
 std::optional<AccessibleElement> AtspiAccessibility::focusedElement(std::int32_t pid)
@@ -301,10 +390,29 @@ std::optional<QString> AtspiAccessibility::identifier(const AccessibleElement &e
     return value->toString();
 }
 
-bool AtspiAccessibility::isSecureTextField(const AccessibleElement &element)
+std::optional<unsigned> AtspiAccessibility::role(const AccessibleElement &element)
 {
     const auto reply = call(element, accessibleInterface, QStringLiteral("GetRole"));
-    return reply && reply->arguments().constFirst().toUInt() == rolePasswordText;
+    if (!reply)
+        return std::nullopt;
+    return reply->arguments().constFirst().toUInt();
+}
+
+bool AtspiAccessibility::isSecureTextField(const AccessibleElement &element)
+{
+    return role(element) == rolePasswordText;
+}
+
+bool AtspiAccessibility::isTerminal(const AccessibleElement &element) { return role(element) == roleTerminal; }
+
+std::optional<bool> AtspiAccessibility::stillHolds(const AccessibleElement &element, FocusHold what, int boundMs)
+{
+    const auto bits = states(element, std::max(boundMs, 1));
+    if (!bits)
+        return std::nullopt;
+    if (has(*bits, stateDefunct))
+        return false;
+    return has(*bits, what == FocusHold::field ? stateFocused : stateActive);
 }
 
 std::optional<TextRange> AtspiAccessibility::selectedRange(const AccessibleElement &element)
@@ -356,6 +464,31 @@ TextRange AtspiAccessibility::inCodePoints(const AccessibleElement &element, Tex
         return range;
     const std::int64_t start = codePoints(QStringView(text).left(range.location));
     return TextRange{start, codePoints(text) - start};
+}
+
+void AtspiAccessibility::beginCaretWatch()
+{
+    if (m_caretWatches++ > 0)
+        return;
+    auto connection = bus();
+    if (!connection)
+        return;
+    if (!m_announcements)
+        m_announcements = std::make_unique<AtspiAnnouncements>();
+    m_announcements->start(*connection, m_timeout);
+}
+
+void AtspiAccessibility::endCaretWatch()
+{
+    if (m_caretWatches == 0 || --m_caretWatches > 0)
+        return;
+    if (m_announcements)
+        m_announcements->stop();
+}
+
+std::uint64_t AtspiAccessibility::caretAnnouncements(const AccessibleElement &element)
+{
+    return m_announcements ? m_announcements->count(element.busName) : 0;
 }
 
 } // namespace talvex::atspi

@@ -1,5 +1,7 @@
 #include "ChatCompletionsModel.h"
 
+#include "ChatCompletionAnswer.h"
+
 #include "platform/Logging.h"
 
 #include <QCoro/QCoroNetworkReply>
@@ -85,24 +87,6 @@ QCoro::Task<Exchange> exchange(QNetworkAccessManager &network, QNetworkRequest r
 QString describeStatus(int status)
 {
     return QStringLiteral("The server answered HTTP %1.").arg(status);
-}
-
-// The text of an assistant message: a string, or (some servers) a list of text parts.
-std::optional<QString> messageText(const QJsonValue &content)
-{
-    if (content.isString())
-        return content.toString();
-    if (!content.isArray())
-        return std::nullopt;
-    QString text;
-    for (const QJsonValue &part : content.toArray()) {
-        const QJsonObject object = part.toObject();
-        if (object.value(QLatin1String("type")).toString() != QLatin1String("text")
-            || !object.value(QLatin1String("text")).isString())
-            return std::nullopt;
-        text += object.value(QLatin1String("text")).toString();
-    }
-    return text;
 }
 
 const char *availabilityName(ModelAvailability availability)
@@ -290,20 +274,8 @@ QCoro::Task<ModelResponse> ChatCompletionsModel::respond(QString instructions, Q
     std::optional<QString> content;
     if (failure.isEmpty() && (result.status < 200 || result.status > 299))
         failure = describeStatus(result.status);
-    if (failure.isEmpty()) {
-        QJsonParseError parseError;
-        const QJsonDocument document = QJsonDocument::fromJson(result.body, &parseError);
-        if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
-            failure = QStringLiteral("The answer is not a JSON object.");
-        } else {
-            const QJsonObject message = document.object()
-                                            .value(QLatin1String("choices")).toArray().at(0).toObject()
-                                            .value(QLatin1String("message")).toObject();
-            content = messageText(message.value(QLatin1String("content")));
-            if (!content)
-                failure = QStringLiteral("The answer has no message text.");
-        }
-    }
+    if (failure.isEmpty())
+        content = ChatCompletionAnswer::messageContent(result.body, &failure);
     if (!failure.isEmpty()) {
         // The reason only: answers and prompts carry transcript text and are never logged.
         qCWarning(lcLlm).noquote() << "Language model request failed:" << failure;

@@ -23,6 +23,7 @@ class FileAudioEngine final : public AudioEngine {
     ~FileAudioEngine() override;
 
     MicrophoneAuthorization authorizationStatus() override { return MicrophoneAuthorization::authorized; }
+    MicrophoneProblem microphoneProblem() override { return MicrophoneProblem::none; }
     QCoro::Task<bool> requestAccess() override;
     QCoro::Task<AudioFormat> inputFormat() override;
     std::unique_ptr<AudioConverter> makeConverter(const AudioFormat &from, const AudioFormat &to) override;

@@ -163,9 +163,9 @@ PulseAudioEngine::Probe PulseAudioEngine::probeBlocking()
     LoopLock lock(m_loop.get());
     if (!connectLocked(probe.error)) {
         const int code = m_context ? pa_context_errno(m_context.get()) : PA_ERR_CONNECTIONREFUSED;
-        probe.authorization = (code == PA_ERR_ACCESS || code == PA_ERR_AUTHKEY)
-                                  ? MicrophoneAuthorization::denied
-                                  : MicrophoneAuthorization::restricted;
+        const bool refused = code == PA_ERR_ACCESS || code == PA_ERR_AUTHKEY;
+        probe.authorization = refused ? MicrophoneAuthorization::denied : MicrophoneAuthorization::restricted;
+        probe.problem = refused ? MicrophoneProblem::refused : MicrophoneProblem::noSoundServer;
         return probe;
     }
 
@@ -215,10 +215,12 @@ PulseAudioEngine::Probe PulseAudioEngine::probeBlocking()
     if (!lookup.found) {
         // Reachable but nothing to capture from: as good as no server for dictation.
         probe.authorization = MicrophoneAuthorization::restricted;
+        probe.problem = MicrophoneProblem::noCaptureSource;
         probe.error = QStringLiteral("The audio server has no capture source.");
         return probe;
     }
     probe.authorization = MicrophoneAuthorization::authorized;
+    probe.problem = MicrophoneProblem::none;
     probe.format =
         AudioFormat{static_cast<double>(lookup.sampleSpec.rate), static_cast<int>(lookup.sampleSpec.channels)};
     probe.sourceName = lookup.name;
@@ -228,6 +230,11 @@ PulseAudioEngine::Probe PulseAudioEngine::probeBlocking()
 MicrophoneAuthorization PulseAudioEngine::authorizationStatus()
 {
     return probeBlocking().authorization;
+}
+
+MicrophoneProblem PulseAudioEngine::microphoneProblem()
+{
+    return probeBlocking().problem;
 }
 
 QCoro::Task<bool> PulseAudioEngine::requestAccess()

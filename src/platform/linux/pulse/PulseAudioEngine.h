@@ -24,6 +24,7 @@ class PulseAudioEngine final : public AudioEngine {
     ~PulseAudioEngine() override;
 
     MicrophoneAuthorization authorizationStatus() override;
+    MicrophoneProblem microphoneProblem() override;
     QCoro::Task<bool> requestAccess() override;
     QCoro::Task<AudioFormat> inputFormat() override;
     std::unique_ptr<AudioConverter> makeConverter(const AudioFormat &from, const AudioFormat &to) override;
@@ -45,6 +46,7 @@ class PulseAudioEngine final : public AudioEngine {
   private:
     struct Probe {
         MicrophoneAuthorization authorization = MicrophoneAuthorization::restricted;
+        MicrophoneProblem problem = MicrophoneProblem::noSoundServer;
         AudioFormat format;
         QString sourceName;
         QString error;

@@ -1,6 +1,8 @@
 #include "WavFile.h"
 
 #include <QFile>
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -28,16 +30,21 @@ std::uint16_t le16(const char *p)
 float sampleAt(const char *p, std::uint16_t encoding, std::uint16_t bits)
 {
     if (encoding == formatFloat) {
+        // A damaged file can hold NaN or infinity, which would poison the meter and the recogniser;
+        // they read as silence. Doubles beyond the float range are clamped, not converted blindly.
         if (bits == 32) {
             float value;
             const std::uint32_t raw = le32(p);
             std::memcpy(&value, &raw, sizeof value);
-            return value;
+            return std::isfinite(value) ? value : 0.0f;
         }
         double value;
         const std::uint64_t raw = std::uint64_t(le32(p)) | std::uint64_t(le32(p + 4)) << 32;
         std::memcpy(&value, &raw, sizeof value);
-        return static_cast<float>(value);
+        if (!std::isfinite(value))
+            return 0.0f;
+        constexpr double largest = std::numeric_limits<float>::max();
+        return static_cast<float>(std::clamp(value, -largest, largest));
     }
     const auto *u = reinterpret_cast<const unsigned char *>(p);
     switch (bits) {
@@ -64,7 +71,24 @@ WavFile::Result WavFile::read(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot be read: %1.").arg(file.errorString());
-    return decode(file.readAll());
+    const qint64 size = file.size();
+    if (size > maximumFileBytes)
+        return QStringLiteral("is too large (%1 MiB; Talvex reads WAV files of up to %2 MiB).")
+            .arg((size + (1 << 20) - 1) >> 20)
+            .arg(maximumFileBytes >> 20);
+    if (size == 0)
+        return decode({});
+    // Mapped rather than read: the header is judged before any memory is spent on the file.
+    uchar *mapped = file.map(0, size);
+    if (!mapped) {
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            return QStringLiteral("cannot be read: %1.").arg(file.errorString());
+        return decode(bytes);
+    }
+    Result result = decode(QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), size));
+    file.unmap(mapped);
+    return result;
 }
 
 WavFile::Result WavFile::decode(const QByteArray &bytes)
@@ -109,6 +133,10 @@ WavFile::Result WavFile::decode(const QByteArray &bytes)
                     "uses an audio encoding that is not supported (only PCM and float WAV).");
             if (channels == 0 || rate == 0 || blockAlign != channels * (bits / 8))
                 return QStringLiteral("has an invalid audio format header.");
+            if (rate < minimumSampleRate || rate > maximumSampleRate)
+                return QStringLiteral("has an implausible sample rate (%1 Hz).").arg(rate);
+            if (channels > maximumChannels)
+                return QStringLiteral("has too many channels (%1; at most %2).").arg(channels).arg(maximumChannels);
             std::uint64_t length = chunkSize;
             // Streamed writers leave the size open; take what is there.
             if (chunkSize == 0xFFFFFFFFu || (chunkSize == 0 && size > body))
@@ -120,6 +148,10 @@ WavFile::Result WavFile::decode(const QByteArray &bytes)
             const std::uint64_t frames = length / blockAlign;
             if (frames == 0)
                 return QStringLiteral("contains no audio.");
+            if (frames * channels > maximumSamples)
+                return QStringLiteral("holds more audio than Talvex transcribes at once (%1 minutes of this "
+                                      "format).")
+                    .arg(maximumSamples / channels / rate / 60);
             WavAudio audio;
             audio.format = AudioFormat{static_cast<double>(rate), channels};
             audio.samples.resize(static_cast<std::size_t>(frames * channels));

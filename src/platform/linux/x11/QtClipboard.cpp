@@ -6,17 +6,35 @@
 
 namespace talvex::x11 {
 
+namespace {
+
+QClipboard::Mode modeOf(ClipboardSelection selection)
+{
+    return selection == ClipboardSelection::primary ? QClipboard::Selection : QClipboard::Clipboard;
+}
+
+} // namespace
+
 QtClipboard::QtClipboard(QObject *parent) : QObject(parent)
 {
     connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
         if (mode == QClipboard::Clipboard)
-            ++m_changes;
+            ++m_clipboardChanges;
+        else if (mode == QClipboard::Selection)
+            ++m_primaryChanges;
     });
 }
 
-ClipboardSnapshot QtClipboard::snapshot()
+bool QtClipboard::hasPrimary() { return QGuiApplication::clipboard()->supportsSelection(); }
+
+std::uint64_t QtClipboard::changeCount(ClipboardSelection selection)
 {
-    const QMimeData *data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+    return selection == ClipboardSelection::primary ? m_primaryChanges : m_clipboardChanges;
+}
+
+ClipboardSnapshot QtClipboard::snapshot(ClipboardSelection selection)
+{
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData(modeOf(selection));
     if (!data)
         return {};
     ClipboardItem item;
@@ -34,19 +52,21 @@ ClipboardSnapshot QtClipboard::snapshot()
     return {item};
 }
 
-bool QtClipboard::setText(const QString &text)
+bool QtClipboard::setText(ClipboardSelection selection, const QString &text)
 {
     auto *data = new QMimeData;
     data->setText(text);
     QClipboard *clipboard = QGuiApplication::clipboard();
-    clipboard->setMimeData(data, QClipboard::Clipboard); // takes ownership
-    const QMimeData *now = clipboard->mimeData(QClipboard::Clipboard);
+    const QClipboard::Mode mode = modeOf(selection);
+    clipboard->setMimeData(data, mode); // takes ownership
+    const QMimeData *now = clipboard->mimeData(mode);
     return now == data || (now && now->text() == text);
 }
 
-bool QtClipboard::restore(const ClipboardSnapshot &snapshot)
+bool QtClipboard::restore(ClipboardSelection selection, const ClipboardSnapshot &snapshot)
 {
     QClipboard *clipboard = QGuiApplication::clipboard();
+    const QClipboard::Mode mode = modeOf(selection);
     auto *data = new QMimeData;
     // The X11 clipboard holds one item, so later items contribute only formats not seen yet.
     for (const ClipboardItem &item : snapshot)
@@ -55,11 +75,11 @@ bool QtClipboard::restore(const ClipboardSnapshot &snapshot)
                 data->setData(format, bytes);
     if (data->formats().isEmpty()) {
         delete data;
-        clipboard->clear(QClipboard::Clipboard);
+        clipboard->clear(mode);
         return true;
     }
-    clipboard->setMimeData(data, QClipboard::Clipboard);
-    return clipboard->mimeData(QClipboard::Clipboard) == data;
+    clipboard->setMimeData(data, mode);
+    return clipboard->mimeData(mode) == data;
 }
 
 } // namespace talvex::x11

@@ -25,9 +25,13 @@ KeyEvent X11KeyTranslator::translate(bool pressed, std::uint32_t nativeScanCode,
     const X11KeyTranslation &keys = m_connection->keys();
     KeyEvent event = keys.keyEvent(type, keycode, state, time);
     event.isRepeat = autoRepeat;
-    // X reports the state from before the event; a modifier key's own change is added here.
-    if (const std::uint32_t flag = keyFlagOf(keys.modifierKey(keycode))) {
+    const ModifierKey modifier = keys.modifierKey(keycode);
+    const std::uint32_t flag = keyFlagOf(modifier);
+    // A modifier key changes flags and types nothing. Caps Lock, Num Lock and the level and group
+    // shifts are modifier keys too, though they change no flag that a shortcut or chord uses.
+    if (flag || modifier == ModifierKey::lock) {
         event.type = KeyEvent::Type::flagsChanged;
+        // X reports the state from before the event; the key's own change is added here.
         event.modifierFlags = pressed ? (event.modifierFlags | flag) : (event.modifierFlags & ~flag);
         event.charactersIgnoringModifiers.reset();
     }

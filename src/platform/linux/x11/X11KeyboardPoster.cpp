@@ -80,6 +80,7 @@ std::optional<KeyboardKey> X11KeyboardPoster::keyFor(ChordKey key)
     case ChordKey::control: wanted = XK_Control_L; break;
     case ChordKey::shift: wanted = XK_Shift_L; break;
     case ChordKey::v: wanted = XK_v; break;
+    case ChordKey::insert: wanted = XK_Insert; break;
     }
     XcbReply<xcb_keycode_t> codes(xcb_key_symbols_get_keycode(symbols.get(), wanted));
     if (!codes || codes.get()[0] == XCB_NO_SYMBOL)

@@ -3,8 +3,9 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
-#include <QTextStream>
+#include <QStringTokenizer>
 
 namespace talvex::xdg {
 
@@ -64,22 +65,32 @@ void DesktopEntries::reload()
 
 std::optional<DesktopEntries::Entry> DesktopEntries::parse(const QString &path, const QString &id)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    // Any program can drop files into the applications folders: a pipe there would block the read,
+    // and a huge file would be read whole, so only plain files of a sane size are looked at.
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() > maximumEntryBytes)
         return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return parseContents(file.read(maximumEntryBytes), id);
+}
+
+std::optional<DesktopEntries::Entry> DesktopEntries::parseContents(const QByteArray &contents, const QString &id)
+{
     const QLocale locale;
     const QString language = locale.name().section(QLatin1Char('_'), 0, 0);
     const QString fullKey = QStringLiteral("Name[%1]").arg(locale.name());
     const QString languageKey = QStringLiteral("Name[%1]").arg(language);
 
-    Entry entry{id, {}, {}};
+    Entry entry{id, {}, {}, {}, false};
     QString localized;
     QString type;
     bool inMainGroup = false;
     bool hidden = false;
-    QTextStream stream(&file);
-    while (!stream.atEnd()) {
-        const QString line = stream.readLine().trimmed();
+    const QString text = QString::fromUtf8(contents);
+    for (QStringView rawLine : QStringTokenizer(text, QLatin1Char('\n'))) {
+        const QStringView line = rawLine.trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
         if (line.startsWith(QLatin1Char('['))) {
@@ -91,8 +102,8 @@ std::optional<DesktopEntries::Entry> DesktopEntries::parse(const QString &path, 
         const qsizetype equals = line.indexOf(QLatin1Char('='));
         if (equals < 0)
             continue;
-        const QString key = line.left(equals).trimmed();
-        const QString value = line.mid(equals + 1).trimmed();
+        const QStringView key = line.left(equals).trimmed();
+        const QString value = line.mid(equals + 1).trimmed().toString();
         if (key == QLatin1String("Name"))
             entry.name = value;
         else if (key == fullKey || (key == languageKey && localized.isEmpty()))
@@ -103,6 +114,10 @@ std::optional<DesktopEntries::Entry> DesktopEntries::parse(const QString &path, 
             type = value;
         else if (key == QLatin1String("Hidden"))
             hidden = value == QLatin1String("true");
+        else if (key == QLatin1String("Icon"))
+            entry.icon = value;
+        else if (key == QLatin1String("NoDisplay"))
+            entry.noDisplay = value == QLatin1String("true");
     }
     if (hidden || type != QLatin1String("Application") || entry.name.isEmpty())
         return std::nullopt;

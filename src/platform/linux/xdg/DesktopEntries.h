@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -17,6 +18,8 @@ public:
         QString id;   ///< file name relative to its applications folder, '/' as '-', no ".desktop"
         QString name; ///< Name, localized when the entry has a translation for the current locale
         QString startupWMClass;
+        QString icon;           ///< Icon: a theme icon name or an absolute path; may be empty
+        bool noDisplay = false; ///< NoDisplay=true: a real program, but not for menus and choosers
     };
 
     /// Reads the entries now from the standard folders, or from `applicationFolders` when given
@@ -35,8 +38,17 @@ public:
     /// Reads the folders again (entries installed since).
     void reload();
 
-    /// One entry file, or absent when it is not a visible application entry.
+    /// Every application entry read, the overriding one for each ID, in reading order.
+    const std::vector<Entry> &entries() const { return m_entries; }
+
+    /// Entry files larger than this are skipped unread; real ones are a few kilobytes.
+    static constexpr qint64 maximumEntryBytes = qint64{1} << 20;
+
+    /// One entry file, or absent when it is not a visible application entry (or not a plain file
+    /// of at most maximumEntryBytes).
     static std::optional<Entry> parse(const QString &path, const QString &id);
+    /// The same from the file's bytes.
+    static std::optional<Entry> parseContents(const QByteArray &contents, const QString &id);
 
 private:
     std::optional<QStringList> m_folders;

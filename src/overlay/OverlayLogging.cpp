@@ -1,0 +1,3 @@
+#include "OverlayLogging.h"
+
+Q_LOGGING_CATEGORY(lcOverlay, "talvex.overlay")

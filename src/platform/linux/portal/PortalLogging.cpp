@@ -1,0 +1,3 @@
+#include "PortalLogging.h"
+
+Q_LOGGING_CATEGORY(lcPortal, "talvex.portal")

@@ -1,0 +1,3 @@
+#include "SttLogging.h"
+
+Q_LOGGING_CATEGORY(lcStt, "talvex.stt")
