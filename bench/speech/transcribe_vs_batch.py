@@ -5,6 +5,7 @@ the pocketsphinx-testdata recordings (librivox, cards) and on flite speech (sent
 per set: kal16, slt, rms, awb).
 
     bench/speech/transcribe_vs_batch.py [BUILD_DIR] [--widths fast,accurate] [--sets librivox,cards,...]
+                                        [--sentences N]  (the first N flite sentences per voice)
 
 Three decodings of each set, each in one run over all its files:
   batch      pocketsphinx_batch with the model's defaults: the reference
@@ -58,9 +59,10 @@ def recording_set(folder, fileids, transcription):
     return [(os.path.join(folder, i + ".wav"), refs[i]) for i in ids]
 
 
-def flite_set(voice, folder):
+def flite_set(voice, folder, count):
     items = []
-    for n, sentence in enumerate(open(os.path.join(HERE, "sentences.txt")), 1):
+    lines = open(os.path.join(HERE, "sentences.txt")).read().splitlines()[:count]
+    for n, sentence in enumerate(lines, 1):
         path = os.path.join(folder, f"{voice}-{n:02d}.wav")
         subprocess.run(["flite", "-voice", voice, "-t", sentence.strip(), "-o", path], check=True)
         items.append((path, words(sentence)))
@@ -119,6 +121,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build", nargs="?", default="build/release")
     parser.add_argument("--widths", default="fast,accurate")
+    parser.add_argument("--sentences", type=int, default=None, help="flite sentences per voice (all)")
     parser.add_argument("--sets", default="librivox,cards," + ",".join("flite-" + v for v in VOICES))
     options = parser.parse_args()
     widths = options.widths.split(",")
@@ -133,7 +136,7 @@ def main():
                 sets[name] = recording_set(f"{DATA}/cards", f"{DATA}/cards/cards.fileids",
                                            f"{DATA}/cards/cards.transcription")
             elif name.startswith("flite-"):
-                sets[name] = flite_set(name[len("flite-"):], tmp)
+                sets[name] = flite_set(name[len("flite-"):], tmp, options.sentences)
 
         rows = []  # (set, decoding, errors, reference words, cpu, wall, audio seconds)
         for name, items in sets.items():

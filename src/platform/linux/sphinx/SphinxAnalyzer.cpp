@@ -186,20 +186,26 @@ struct SphinxAnalyzer::Session {
         std::size_t mostWaiting = 0;
         std::size_t waitingAtEnd = 0;
         double seconds = 0;
+        double lastBuffer = 0; // ms
         while (!cancelled) {
             auto element = input.pop();
             if (auto *error = std::get_if<std::exception_ptr>(&element)) {
                 failure = *error;
                 break;
             }
-            if (std::holds_alternative<AnalyzerInputStream::End>(element))
+            if (std::holds_alternative<AnalyzerInputStream::End>(element)) {
+                qCDebug(lcSpeech, "The audio ended; the last buffer took %.0f ms to decode", lastBuffer);
                 break;
+            }
             waitingAtEnd = input.pending();
             mostWaiting = std::max(mostWaiting, waitingAtEnd);
             seconds += double(std::get<PcmBuffer>(element).frameLength) / 16000.0;
             std::vector<std::int16_t> pcm = toPcm16(std::get<PcmBuffer>(element));
             if (!estimate) {
+                const auto fed = std::chrono::steady_clock::now();
                 feed(pcm);
+                lastBuffer =
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - fed).count();
                 continue;
             }
             estimate->add(pcm.data(), pcm.size());
