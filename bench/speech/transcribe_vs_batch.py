@@ -121,6 +121,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build", nargs="?", default="build/release")
     parser.add_argument("--widths", default="fast,accurate")
+    parser.add_argument("--recordings-only", action="store_true", help="leave out the live path")
     parser.add_argument("--sentences", type=int, default=None, help="flite sentences per voice (all)")
     parser.add_argument("--sets", default="librivox,cards," + ",".join("flite-" + v for v in VOICES))
     options = parser.parse_args()
@@ -154,6 +155,8 @@ def main():
             for width in widths:
                 passes, cost = talvex(options.build, items, width, False)
                 row(f"recording {width}", passes[0], cost)
+                if options.recordings_only:
+                    continue
                 # Twice through the set: the first pass starts without a normalisation, as a first
                 # dictation does; the second starts from what the first left, as later ones do. Its
                 # cost is half the run's.

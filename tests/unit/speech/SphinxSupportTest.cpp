@@ -105,7 +105,8 @@ TEST(SphinxSearchTest, WidthComesFromTheDeploymentSetting)
 }
 
 // Only audio that arrives while it is decoded is normalised by a running mean; a complete recording
-// keeps the model's own per-utterance normalisation. Only the accurate width pays for the second pass.
+// keeps the model's own per-utterance normalisation. Live audio gets the second pass, which it would
+// wait for at the release, only at the accurate width; a complete recording always gets it.
 TEST(SphinxSearchTest, DecoderArgumentsFollowWidthAndNormalisation)
 {
     auto valueOf = [](const QStringList &arguments, const QString &flag) {
@@ -121,6 +122,7 @@ TEST(SphinxSearchTest, DecoderArgumentsFollowWidthAndNormalisation)
         EXPECT_EQ(valueOf(live, "-pl_window"), "0") << "no lookahead lag at the end of live audio";
         EXPECT_EQ(valueOf(whole, "-pl_window"), QString());
         EXPECT_EQ(valueOf(live, "-fwdflat"), search == SphinxSearch::accurate ? "yes" : "no");
+        EXPECT_EQ(valueOf(whole, "-fwdflat"), "yes");
         EXPECT_EQ(valueOf(live, "-bestpath"), "yes");
     }
     const QStringList accurate = sphinxDecoderArguments(SphinxSearch::accurate, SphinxNormalisation::whole);

@@ -8,8 +8,9 @@ namespace talvex {
 
 /// How widely the recogniser searches, a deployment setting (TALVEX_SPHINX_SEARCH). `fast` keeps the
 /// model's beams and rescores each utterance's word lattice, which is quick enough to end a dictation
-/// within a few tens of milliseconds; `accurate` widens the beams and adds the second, flat-lexicon
-/// search pass, at several times the cost, much of it at the end of each utterance.
+/// within a few tens of milliseconds (a complete recording also gets the second, flat-lexicon pass,
+/// as the model's batch decoding does); `accurate` widens the beams and adds that pass everywhere, at
+/// several times the cost, much of it at the end of each utterance.
 enum class SphinxSearch { fast, accurate };
 
 /// The width named `text` ("fast", "accurate", any case, surrounding blanks ignored); nothing for
