@@ -1,10 +1,20 @@
-// Release-to-text latency of a whole dictation, and talvex's cost while idle. Run inside the private
-// desktop:  scripts/with-desktop -- build/<dir>/bench/latency/bench_latency [dictations] [idle seconds]
-// (defaults 20 and 60). TALVEX_LLM_URL=off in the environment leaves out the language model's
-// background availability probe.
+// Release-to-text latency of whole dictations, talvex's memory with the speech model loaded, and its
+// cost while idle. Run inside the private desktop:
+//   scripts/with-desktop -- build/<dir>/bench/latency/bench_latency [dictations] [idle seconds] [clean]
+// (defaults 20 and 30). TALVEX_LLM_URL=off in the environment leaves out the language model's
+// background availability probe; TALVEX_SPHINX_SEARCH picks the search width as for talvex itself;
+// BENCH_TIMELINE=1 prints what talvex logged after each release, with times.
 //
-// Each dictation holds Ctrl+Shift+Space through XTest while a flite sentence plays into the
-// microphone, releases it, and times what follows from the moment the release reached the X server:
+// Two series, each in a talvex started for it, so that each has a first dictation after a start:
+//   sentence  `dictations` times one kal16 sentence of two phrases with a pause between them
+//   phrases   one-phrase sentences of 2 to 4 s without a pause, each in every flite voice installed
+//             (kal16, slt, rms, awb), with a vocabulary in the library, so that its first dictation is
+//             also the first with that vocabulary
+// The private desktop starts with an empty home: the sentence series' first dictation is the first
+// ever (no normalisation kept yet); the phrases series' talvex starts from the one the first kept.
+//
+// Each dictation holds Ctrl+Shift+Space through XTest while the speech plays into the microphone,
+// releases it, and times what follows from the moment the release reached the X server:
 //   event        until talvex logged the release ("Shortcut released")
 //   recognition  until the final transcript (verbatim: until the text was put on the clipboard, so
 //                this also holds the word replacements and delivery's focus checks and clipboard
@@ -17,8 +27,11 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <algorithm>
 #include <cstdio>
 #include <numeric>
@@ -32,9 +45,20 @@ namespace {
 constexpr std::uint32_t controlKey = 0xffe3, shiftKey = 0xffe1, spaceKey = 0x20;
 const QString sentence =
     QStringLiteral("The weather is nice today. I will send the report to my manager tomorrow morning.");
+const QStringList phrases{
+    QStringLiteral("can you call me back when you get home"),
+    QStringLiteral("i will be working from home on friday"),
+    QStringLiteral("please print three copies of the contract"),
+    QStringLiteral("my phone battery is almost empty"),
+    QStringLiteral("the meeting room on the second floor is free"),
+    QStringLiteral("thank you for your help with the project last week"),
+};
+const QStringList voices{QStringLiteral("kal16"), QStringLiteral("slt"), QStringLiteral("rms"),
+                         QStringLiteral("awb")};
 
 struct Sample {
     double event = 0, recognition = 0, completion = 0, paste = 0, total = 0;
+    QString recogniser; ///< how far behind the audio the decoder was at the end, from talvex's log
 };
 
 double percentile(std::vector<double> values, double p)
@@ -52,23 +76,72 @@ double wavSeconds(const QString &path)
     return double(QFileInfo(path).size() - 44) / (16000.0 * 2.0);
 }
 
-// utime + stime of the whole process in seconds, and its resident memory in MiB.
-std::pair<double, double> cpuAndMemory(qint64 pid)
+// `text` in flite's `voice`, made once; nothing when the voice is not installed.
+std::optional<QString> spoken(const QString &text, const QString &voice)
 {
+    const QString path =
+        QDir(qEnvironmentVariable("TALVEX_TEST_TMP"))
+            .filePath(QStringLiteral("phrase-%1-%2.wav")
+                          .arg(voice, QString::fromLatin1(
+                                          QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5)
+                                              .toHex()
+                                              .left(12))));
+    if (QFile::exists(path))
+        return path;
+    QProcess flite;
+    flite.start(QStringLiteral("flite"),
+                {QStringLiteral("-voice"), voice, QStringLiteral("-t"), text, QStringLiteral("-o"), path});
+    if (!flite.waitForFinished(60000) || flite.exitCode() != 0 || !QFile::exists(path))
+        return std::nullopt;
+    return path;
+}
+
+struct Usage {
+    double cpu = -1;  ///< utime + stime of the whole process, seconds
+    double rss = -1;  ///< resident memory, MiB
+    double anon = -1; ///< its anonymous part (heap), MiB
+    double file = -1; ///< its file-backed part (code, mapped files), MiB
+};
+
+Usage usageOf(qint64 pid)
+{
+    Usage usage;
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!stat.open(QIODevice::ReadOnly) || !status.open(QIODevice::ReadOnly))
-        return {-1, -1};
+        return usage;
     const QByteArray statLine = stat.readAll();
     const QList<QByteArray> fields = statLine.mid(statLine.lastIndexOf(')') + 2).split(' ');
     const double ticks = double(sysconf(_SC_CLK_TCK));
-    const double cpu = (fields.value(11).toDouble() + fields.value(12).toDouble()) / ticks;
-    double rss = -1;
+    usage.cpu = (fields.value(11).toDouble() + fields.value(12).toDouble()) / ticks;
+    auto mib = [](const QByteArray &line, int prefix) {
+        return line.mid(prefix).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    };
     for (const QByteArray &line : status.readAll().split('\n')) {
         if (line.startsWith("VmRSS:"))
-            rss = line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+            usage.rss = mib(line, 6);
+        else if (line.startsWith("RssAnon:"))
+            usage.anon = mib(line, 8);
+        else if (line.startsWith("RssFile:"))
+            usage.file = mib(line, 8);
     }
-    return {cpu, rss};
+    return usage;
+}
+
+void printMemory(const char *when, const Usage &usage)
+{
+    std::printf("  resident memory %s: %.1f MiB (anonymous %.1f, file-backed %.1f)\n", when, usage.rss,
+                usage.anon, usage.file);
+}
+
+void idle(TalvexProcess &talvex, int seconds, const char *when)
+{
+    if (seconds <= 0)
+        return;
+    const auto before = usageOf(talvex.pid());
+    waitFor([] { return false; }, std::chrono::seconds(seconds));
+    const auto after = usageOf(talvex.pid());
+    std::printf("  idle %d s %s: CPU time grew by %.3f s\n", seconds, when, after.cpu - before.cpu);
 }
 
 std::optional<Sample> oneDictation(TalvexProcess &talvex, XTestKeyboard &keys, const QString &wav, bool clean)
@@ -117,7 +190,20 @@ std::optional<Sample> oneDictation(TalvexProcess &talvex, XTestKeyboard &keys, c
         std::fprintf(stderr, "incomplete dictation\n%s\n", qPrintable(talvex.log().right(2000)));
         return std::nullopt;
     }
+    if (qEnvironmentVariableIsSet("BENCH_TIMELINE")) {
+        // What talvex logged from the release on, in ms after the release reached the server.
+        const auto &lines = talvex.lines();
+        for (std::size_t i = stop->firstLine; i < lines.size(); ++i)
+            if (lines[i].time >= stop->keyReleased - 0.001)
+                std::printf("      %+8.1f ms  %s: %s\n", (lines[i].time - stop->keyReleased) * 1e3,
+                            qPrintable(lines[i].category), qPrintable(lines[i].message.left(100)));
+        std::printf("      %+8.1f ms  clipboard changed\n      %+8.1f ms  text in the field\n",
+                    (clipboardSet - stop->keyReleased) * 1e3, (textArrived - stop->keyReleased) * 1e3);
+    }
     Sample sample;
+    if (const auto ended = talvex.waitForLine(QStringLiteral("speech"), QStringLiteral("Recognition ended"),
+                                              stop->firstLine, std::chrono::seconds(1)))
+        sample.recogniser = ended->message.section(QLatin1Char(';'), 1, -1).trimmed();
     sample.event = released->time - stop->keyReleased;
     const double transcribed = refining ? refining->time : clipboardSet;
     sample.recognition = transcribed - released->time;
@@ -127,69 +213,8 @@ std::optional<Sample> oneDictation(TalvexProcess &talvex, XTestKeyboard &keys, c
     return sample;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+void summarise(const std::vector<Sample> &samples)
 {
-    if (qEnvironmentVariableIsEmpty("TALVEX_TEST_TMP")) {
-        std::fprintf(stderr, "Run inside the private desktop: scripts/with-desktop -- %s\n", argv[0]);
-        return 2;
-    }
-    QApplication app(argc, argv);
-    const int dictations = argc > 1 ? std::max(0, atoi(argv[1])) : 20;
-    const int idleSeconds = argc > 2 ? std::max(0, atoi(argv[2])) : 60;
-    const bool clean = argc > 3 && QByteArray(argv[3]) == "clean";
-
-    const auto wav = speechFile(sentence);
-    if (!wav) {
-        std::fprintf(stderr, "flite could not speak the sentence\n");
-        return 1;
-    }
-    XTestKeyboard keys;
-    TalvexProcess talvex;
-    QString error;
-    LoopbackModelServer model([](const QString &dictation) { return dictation; });
-    TalvexProcess::Options options;
-    if (clean) {
-        Library library;
-        library.preferences.mode = WritingMode::clean;
-        options.library = library;
-        options.environment = {QStringLiteral("TALVEX_LLM_URL=") + model.url(),
-                               QStringLiteral("TALVEX_LLM_MODEL=") +
-                                   QLatin1String(LoopbackModelServer::modelName)};
-        options.awaitLanguageModel = true;
-    }
-    if (!talvex.start(options, &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 1;
-    }
-
-    // Idle first, before any dictation has run.
-    if (idleSeconds > 0) {
-        const auto before = cpuAndMemory(talvex.pid());
-        waitFor([] { return false; }, std::chrono::seconds(idleSeconds));
-        const auto after = cpuAndMemory(talvex.pid());
-        std::printf("idle %d s: CPU time grew by %.3f s (from %.3f s); resident memory %.1f MiB with the "
-                    "speech model loaded\n",
-                    idleSeconds, after.first - before.first, before.first, after.second);
-    }
-
-    std::printf("%d dictations of a %.1f s sentence, Ctrl+Shift+Space held, %s\n", dictations,
-                wavSeconds(*wav), clean ? "Clean up with an instant loopback model" : "verbatim");
-    std::vector<Sample> samples;
-    for (int i = 0; i < dictations; ++i) {
-        const auto sample = oneDictation(talvex, keys, *wav, clean);
-        if (!sample)
-            return 1;
-        std::printf(
-            "  #%2d  total %6.1f ms  (event %5.1f, recognition %6.1f, completion %5.1f, paste %6.1f)\n",
-            i + 1, sample->total * 1e3, sample->event * 1e3, sample->recognition * 1e3,
-            sample->completion * 1e3, sample->paste * 1e3);
-        std::fflush(stdout);
-        samples.push_back(*sample);
-    }
-    if (samples.empty())
-        return talvex.stop() ? 0 : 1;
     auto column = [&](double Sample::*member) {
         std::vector<double> values;
         for (const Sample &s : samples)
@@ -202,14 +227,117 @@ int main(int argc, char **argv)
         const auto values = column(member);
         return 100.0 * std::accumulate(values.begin(), values.end(), 0.0) / sum;
     };
-    std::printf("release to text: p50 %.1f ms, p95 %.1f ms (min %.1f, max %.1f)\n", percentile(totals, 0.5),
-                percentile(totals, 0.95), *std::min_element(totals.begin(), totals.end()),
-                *std::max_element(totals.begin(), totals.end()));
-    std::printf("share: event %.1f %%, recognition %.1f %%, completion %.1f %%, paste %.1f %%\n",
+    const double median = percentile(totals, 0.5);
+    std::printf("  release to text: p50 %.1f ms, p95 %.1f ms (min %.1f, max %.1f); first dictation %.1f ms = "
+                "%.2f x the median\n",
+                median, percentile(totals, 0.95), *std::min_element(totals.begin(), totals.end()),
+                *std::max_element(totals.begin(), totals.end()), totals.front(), totals.front() / median);
+    const auto recognition = column(&Sample::recognition);
+    std::printf("  release to transcript (event + recognition): p50 %.1f ms, p95 %.1f ms\n",
+                percentile(column(&Sample::event), 0.5) + percentile(recognition, 0.5),
+                percentile(column(&Sample::event), 0.95) + percentile(recognition, 0.95));
+    std::printf("  share: event %.1f %%, recognition %.1f %%, completion %.1f %%, paste %.1f %%\n",
                 share(&Sample::event), share(&Sample::recognition), share(&Sample::completion),
                 share(&Sample::paste));
-    std::printf("medians: event %.1f ms, recognition %.1f ms, completion %.1f ms, paste %.1f ms\n",
-                percentile(column(&Sample::event), 0.5), percentile(column(&Sample::recognition), 0.5),
+    std::printf("  medians: event %.1f ms, recognition %.1f ms, completion %.1f ms, paste %.1f ms\n",
+                percentile(column(&Sample::event), 0.5), percentile(recognition, 0.5),
                 percentile(column(&Sample::completion), 0.5), percentile(column(&Sample::paste), 0.5));
-    return talvex.stop() ? 0 : 1;
+}
+
+struct Series {
+    const char *name;
+    std::vector<QString> wavs;
+    QString vocabulary;
+};
+
+// One talvex for the series: idle and memory before, the dictations, idle and memory after.
+bool run(const Series &series, int idleSeconds, bool clean, XTestKeyboard &keys)
+{
+    LoopbackModelServer model([](const QString &dictation) { return dictation; });
+    TalvexProcess::Options options;
+    Library library;
+    library.preferences.vocabulary = series.vocabulary;
+    if (clean) {
+        library.preferences.mode = WritingMode::clean;
+        options.environment = {QStringLiteral("TALVEX_LLM_URL=") + model.url(),
+                               QStringLiteral("TALVEX_LLM_MODEL=") +
+                                   QLatin1String(LoopbackModelServer::modelName)};
+        options.awaitLanguageModel = true;
+    }
+    options.library = library;
+    TalvexProcess talvex;
+    QString error;
+    const double launched = monotonicNow();
+    if (!talvex.start(options, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return false;
+    }
+    double seconds = 0;
+    for (const QString &wav : series.wavs)
+        seconds += wavSeconds(wav);
+    std::printf("%s: %zu dictations, %.1f s of speech each on average, Ctrl+Shift+Space held, %s\n",
+                series.name, series.wavs.size(), seconds / double(series.wavs.size()),
+                clean ? "Clean up with an instant loopback model" : "verbatim");
+    std::printf("  start to speech ready: %.2f s\n", monotonicNow() - launched);
+    printMemory("with the model loaded", usageOf(talvex.pid()));
+    idle(talvex, idleSeconds, "before the first dictation");
+
+    std::vector<Sample> samples;
+    for (std::size_t i = 0; i < series.wavs.size(); ++i) {
+        const auto sample = oneDictation(talvex, keys, series.wavs[i], clean);
+        if (!sample)
+            return false;
+        std::printf("  #%2zu %-22s total %6.1f ms  (event %5.1f, recognition %6.1f, completion %5.1f, paste "
+                    "%6.1f)  %s\n",
+                    i + 1, qPrintable(QFileInfo(series.wavs[i]).baseName().left(22)), sample->total * 1e3,
+                    sample->event * 1e3, sample->recognition * 1e3, sample->completion * 1e3,
+                    sample->paste * 1e3, qPrintable(sample->recogniser));
+        std::fflush(stdout);
+        samples.push_back(*sample);
+    }
+    summarise(samples);
+    printMemory("after the dictations", usageOf(talvex.pid()));
+    idle(talvex, idleSeconds, "after the dictations");
+    std::fflush(stdout);
+    return talvex.stop();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("TALVEX_TEST_TMP")) {
+        std::fprintf(stderr, "Run inside the private desktop: scripts/with-desktop -- %s\n", argv[0]);
+        return 2;
+    }
+    QApplication app(argc, argv);
+    const int dictations = argc > 1 ? std::max(1, atoi(argv[1])) : 20;
+    const int idleSeconds = argc > 2 ? std::max(0, atoi(argv[2])) : 30;
+    const bool clean = argc > 3 && QByteArray(argv[3]) == "clean";
+
+    Series withPause{"sentence (two phrases, a pause between)", {}, {}};
+    const auto wav = speechFile(sentence);
+    if (!wav) {
+        std::fprintf(stderr, "flite could not speak the sentence\n");
+        return 1;
+    }
+    withPause.wavs.assign(std::size_t(dictations), *wav);
+
+    // Voices interleaved, so that neither the first dictation nor any stretch has one voice only.
+    Series onePhrase{
+        "phrases (one phrase each, no pause)", {}, QStringLiteral("Talvex\nKubernetes\nDashwood")};
+    for (const QString &phrase : phrases)
+        for (const QString &voice : voices)
+            if (const auto file = spoken(phrase, voice))
+                onePhrase.wavs.push_back(*file);
+    if (onePhrase.wavs.empty()) {
+        std::fprintf(stderr, "flite could not speak the phrases\n");
+        return 1;
+    }
+
+    XTestKeyboard keys;
+    for (const Series *series : {&withPause, &onePhrase})
+        if (!run(*series, idleSeconds, clean, keys))
+            return 1;
+    return 0;
 }

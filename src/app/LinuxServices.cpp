@@ -53,7 +53,9 @@ std::unique_ptr<LinuxServices> LinuxServices::open(QString *problem)
     services->m_languageModel = std::make_unique<ChatCompletionsModel>();
     services->m_prompts = std::make_unique<WidgetPrompts>();
     services->m_captureSources = std::make_unique<PulseSourceWatch>();
-    services->m_speech = new SphinxSpeechService;
+    services->m_speech = new SphinxSpeechService(SphinxSpeechService::defaultModelRoot(),
+                                                 SphinxSpeechService::Preload::dictation,
+                                                 SphinxSpeechService::defaultMeanFolder());
     services->m_finalSpeech =
         ServerFinalSpeechService::fromEnvironment(*services->m_speech, QStringLiteral("PocketSphinx"));
     // A development build registers no autostart entry and has no updater.

@@ -3,6 +3,7 @@
 #include "FileAudioEngine.h"
 #include "WavFile.h"
 #include "platform/PlatformError.h"
+#include "platform/SteadyClock.h"
 #include "refine/LocalModels.h"
 #include "speech/LiveDictation.h"
 #include "speech/LocalModels.h"
@@ -12,7 +13,11 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLoggingCategory>
+#include <cmath>
 
 namespace talvex {
 
@@ -62,11 +67,67 @@ std::variant<QStringList, QString> readHints(const QString &path)
     return hints;
 }
 
+// Seconds to the millisecond: finer digits are noise in a timing and clutter the output.
+double milliseconds(double seconds)
+{
+    return std::round(seconds * 1000.0) / 1000.0;
+}
+
+// What one file gave: its text or the sentence saying why not, and how long things took.
+struct FileOutcome {
+    QString path;
+    QString text;
+    QString problem;
+    QString note;           ///< why a rewrite kept the original text
+    QString recognizerNote; ///< why a stand-in recogniser gave the final text
+    double duration = 0;
+    std::optional<double> recognition; ///< session start to transcript
+    std::optional<double> finish;      ///< end of the audio to transcript
+    QStringList partials;
+};
+
+// Writes one file's outcome: a JSON line, or the text (after the file name when there are several)
+// to `out` and a problem to `err`.
+void report(const FileOutcome &outcome, bool json, bool named, bool partials, QTextStream &out,
+            QTextStream &err)
+{
+    if (!json) {
+        if (!outcome.recognizerNote.isEmpty())
+            err << outcome.path << QStringLiteral(": ") << outcome.recognizerNote << Qt::endl;
+        if (!outcome.note.isEmpty())
+            err << outcome.path << QStringLiteral(": ") << outcome.note << Qt::endl;
+        if (!outcome.problem.isEmpty())
+            err << outcome.path << QStringLiteral(": ") << outcome.problem << Qt::endl;
+        else
+            out << (named ? outcome.path + QStringLiteral(": ") : QString()) << outcome.text << Qt::endl;
+        return;
+    }
+    QJsonObject object{{QStringLiteral("file"), outcome.path},
+                       {QStringLiteral("duration"), milliseconds(outcome.duration)}};
+    if (outcome.problem.isEmpty())
+        object.insert(QStringLiteral("text"), outcome.text);
+    else
+        object.insert(QStringLiteral("error"), outcome.problem);
+    if (!outcome.note.isEmpty())
+        object.insert(QStringLiteral("note"), outcome.note);
+    if (!outcome.recognizerNote.isEmpty())
+        object.insert(QStringLiteral("recognizerNote"), outcome.recognizerNote);
+    QJsonObject timings;
+    if (outcome.recognition)
+        timings.insert(QStringLiteral("recognition"), milliseconds(*outcome.recognition));
+    if (outcome.finish)
+        timings.insert(QStringLiteral("finish"), milliseconds(*outcome.finish));
+    object.insert(QStringLiteral("timings"), timings);
+    if (partials)
+        object.insert(QStringLiteral("partials"), QJsonArray::fromStringList(outcome.partials));
+    out << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) << Qt::endl;
+}
+
 } // namespace
 
 QString TranscribeCommand::usage()
 {
-    return QStringLiteral("Usage: talvex transcribe [--partials] [--realtime] [--locale LOCALE] "
+    return QStringLiteral("Usage: talvex transcribe [--partials] [--realtime] [--json] [--locale LOCALE] "
                           "[--vocabulary FILE] [--library FILE] [--recognizer sphinx|server] FILE...");
 }
 
@@ -90,6 +151,10 @@ std::variant<TranscribeCommand::Options, QString> TranscribeCommand::parse(const
         }
         if (argument == QLatin1String("--realtime")) {
             options.realTime = true;
+            continue;
+        }
+        if (argument == QLatin1String("--json")) {
+            options.json = true;
             continue;
         }
         if (argument == QLatin1String("--recognizer")) {
@@ -167,13 +232,22 @@ QCoro::Task<int> TranscribeCommand::run(Options options, SpeechService &speech, 
     }
 
     int exitCode = success;
+    const bool named = options.files.size() > 1;
     for (const QString &path : std::as_const(options.files)) {
+        FileOutcome outcome;
+        outcome.path = path;
+        auto finished = [&] {
+            report(outcome, options.json, named, options.partials, out, err);
+            if (!outcome.problem.isEmpty())
+                exitCode = fileFailed;
+        };
         auto decoded = WavFile::read(path);
         if (auto *problem = std::get_if<QString>(&decoded)) {
-            err << path << QStringLiteral(": ") << *problem << Qt::endl;
-            exitCode = fileFailed;
+            outcome.problem = *problem;
+            finished();
             continue;
         }
+        outcome.duration = std::get<WavAudio>(decoded).duration();
         auto engine = std::make_unique<FileAudioEngine>(
             std::move(std::get<WavAudio>(decoded)),
             options.realTime ? FileAudioEngine::Pace::realTime : FileAudioEngine::Pace::asFastAsConsumed);
@@ -181,29 +255,40 @@ QCoro::Task<int> TranscribeCommand::run(Options options, SpeechService &speech, 
         LiveDictation live(speech, std::move(engine), player->playbackClock());
 
         LocalModels::TextUpdate update;
-        if (options.partials)
-            update = [&out](QString text) -> QCoro::Task<> {
-                out << QStringLiteral("partial: ") << text << Qt::endl;
+        if (options.partials && options.json)
+            update = [&outcome](QString text) -> QCoro::Task<> {
+                outcome.partials << text;
+                co_return;
+            };
+        else if (options.partials)
+            update = [&out, prefix = named ? path + QStringLiteral(": ")
+                                           : QString()](QString text) -> QCoro::Task<> {
+                out << prefix << QStringLiteral("partial: ") << text << Qt::endl;
                 co_return;
             };
 
         QString transcript;
         std::exception_ptr failure;
+        const double started = SteadyClock::monotonicSeconds();
         try {
             auto module =
                 options.partials ? speech.makeTranscriber(locale) : speech.makeOfflineTranscriber(locale);
             co_await live.start(module, hints, update, {});
             co_await player->playedToEnd();
+            const double ended = SteadyClock::monotonicSeconds();
             transcript = co_await live.finish();
+            const double done = SteadyClock::monotonicSeconds();
+            outcome.recognition = done - started;
+            outcome.finish = done - ended;
             if (const auto note = live.finalNote())
-                err << path << QStringLiteral(": ") << *note << Qt::endl;
+                outcome.recognizerNote = *note;
         } catch (...) {
             failure = std::current_exception();
         }
         if (failure) {
             co_await live.cancel();
-            err << path << QStringLiteral(": ") << describe(failure) << Qt::endl;
-            exitCode = fileFailed;
+            outcome.problem = describe(failure);
+            finished();
             continue;
         }
         // What a dictation does with the transcript before delivering it: the writing mode (no target
@@ -216,16 +301,15 @@ QCoro::Task<int> TranscribeCommand::run(Options options, SpeechService &speech, 
                 const auto refinement = co_await LocalModels::refine(text, mode, locale, *model);
                 text = refinement.text;
                 if (refinement.note)
-                    err << path << QStringLiteral(": ") << *refinement.note << Qt::endl;
+                    outcome.note = *refinement.note;
             }
             text = LocalModels::trimmed(applyReplacements(preferences.replacements, text));
         }
-        if (text.isEmpty()) {
-            err << path << QStringLiteral(": ") << errorDescription(TalvexError::noSpeech) << Qt::endl;
-            exitCode = fileFailed;
-            continue;
-        }
-        out << text << Qt::endl;
+        if (text.isEmpty())
+            outcome.problem = errorDescription(TalvexError::noSpeech);
+        else
+            outcome.text = text;
+        finished();
     }
     co_return exitCode;
 }

@@ -34,8 +34,8 @@ QCoro::Task<> transcribe(talvex::TranscribeCommand::Options options)
     QTextStream out(stdout);
     QTextStream err(stderr);
     talvex::SphinxSpeechService sphinx(talvex::SphinxSpeechService::defaultModelRoot(),
-                                       options.partials ? talvex::SphinxSpeechService::Preload::everything
-                                                        : talvex::SphinxSpeechService::Preload::finalsOnly);
+                                       options.partials ? talvex::SphinxSpeechService::Preload::dictation
+                                                        : talvex::SphinxSpeechService::Preload::recordings);
     // The application's arrangement, unless PocketSphinx alone is asked for.
     using Recognizer = talvex::TranscribeCommand::Recognizer;
     std::unique_ptr<talvex::ServerFinalSpeechService> withServer;

@@ -101,8 +101,8 @@ TEST_F(LiveSpeechTest, SpokenSentencesComeBackAsPartialsThenAnAccurateTranscript
     EXPECT_EQ(probe.authorizationStatus(), MicrophoneAuthorization::authorized);
     EXPECT_TRUE(awaitTask(LiveDictation::requestMicrophone(probe)));
 
-    // The first dictation after loading decodes its last segment whole; later ones take the
-    // streaming decoder's own text for it, once that decoder has settled on this voice. Both count.
+    // The first dictation after loading has no normalisation yet and estimates one from its first
+    // speech; the second starts from what the first left. Both count.
     for (const char *round : {"first dictation", "second dictation"}) {
         SCOPED_TRACE(round);
         auto live = newSession();

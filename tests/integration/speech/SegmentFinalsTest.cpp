@@ -1,13 +1,16 @@
 // The recogniser's own promise: a segment ended by a pause becomes a final result while the input is
 // still open (the user keeps talking), partial text comes before it, and the rest follows at the end.
 #include "AwaitTask.h"
+#include "CepstralMeanFile.h"
 #include "SphinxModel.h"
 #include "SphinxSpeechService.h"
 #include "WavFile.h"
 #include "WordErrorRate.h"
 #include "speech/LocalModels.h"
 
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -159,20 +162,79 @@ TEST(SegmentFinalsTest, HintedWordsBelongToTheDictationThatHintedThem)
 namespace talvex::test {
 
 // Preparations for different dictations may load models at the same time; the recogniser library's
-// set-up shares process-wide state, so this once corrupted the heap.
-TEST(SphinxModelLoadTest, ModelsLoadSafelyOnSeveralThreadsAtOnce)
+// set-up shares process-wide state, so this once corrupted the heap. Every search width's arguments
+// must also be ones the recogniser accepts, for both kinds of decoder.
+TEST(SphinxModelLoadTest, ModelsOfEveryWidthLoadSafelyOnSeveralThreadsAtOnce)
 {
     const SphinxModelFiles files =
         SphinxSpeechService(SphinxSpeechService::defaultModelRoot()).filesFor(QStringLiteral("en-US"));
-    std::vector<std::shared_ptr<SphinxModel>> models(3);
+    const std::vector<std::pair<SphinxSearch, SphinxNormalisation>> kinds{
+        {SphinxSearch::fast, SphinxNormalisation::live},
+        {SphinxSearch::accurate, SphinxNormalisation::live},
+        {SphinxSearch::fast, SphinxNormalisation::whole},
+        {SphinxSearch::accurate, SphinxNormalisation::whole}};
+    std::vector<std::shared_ptr<SphinxModel>> models(kinds.size());
     std::vector<std::thread> loaders;
-    for (auto &model : models)
-        loaders.emplace_back([&model, &files] { model = SphinxModel::load(files, true); });
+    for (std::size_t i = 0; i < kinds.size(); ++i)
+        loaders.emplace_back(
+            [&, i] { models[i] = SphinxModel::load(files, kinds[i].first, kinds[i].second); });
     for (auto &loader : loaders)
         loader.join();
-    for (const auto &model : models) {
-        ASSERT_TRUE(model);
-        EXPECT_TRUE(model->streaming());
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        ASSERT_TRUE(models[i]);
+        EXPECT_EQ(models[i]->search(), kinds[i].first);
+        EXPECT_TRUE(kinds[i].second == SphinxNormalisation::live ? models[i]->live() : models[i]->whole());
+    }
+}
+
+// The first dictation of a run without a kept normalisation estimates one from its own first speech
+// and is as accurate as a later one; what it leaves is kept, and the next run starts from it. A
+// damaged file is only a missing one.
+TEST(SegmentFinalsTest, NormalisationIsEstimatedFirstThenCarriedAndKeptForTheNextRun)
+{
+    QTemporaryDir dir;
+    const QString sentence = "please send the updated report to the whole team before the meeting tomorrow";
+    const auto audio = speech(dir, sentence);
+    const QString meanFolder = dir.filePath("cache/Talvex");
+    const QString meanFile = meanFolder + "/speech-en-US.mean";
+    QDir().mkpath(meanFolder);
+    {
+        QFile damaged(meanFile);
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write("41 -5.29 nan\n");
+    }
+
+    auto dictate = [&](SphinxSpeechService &service) {
+        const QString locale = awaitTask(LocalModels::prepareSpeech(service, "en-US"));
+        auto module = service.makeTranscriber(locale);
+        auto analyzer = service.makeAnalyzer(module);
+        auto input = std::make_shared<AnalyzerInputStream>(100000);
+        queue(*input, audio);
+        input->finish();
+        awaitTask(analyzer->start(input));
+        awaitTask(analyzer->finalizeAndFinishThroughEndOfInput());
+        QString text;
+        while (auto result = awaitTask(module->nextResult()))
+            if (result->isFinal)
+                text = LocalModels::join(text, result->text);
+        return text;
+    };
+
+    for (const char *run : {"first run", "next run"}) {
+        SCOPED_TRACE(run);
+        SphinxSpeechService service(SphinxSpeechService::defaultModelRoot(),
+                                    SphinxSpeechService::Preload::dictation, meanFolder, SphinxSearch::fast);
+        const bool firstRun = QByteArray(run) == "first run";
+        const QString locale = awaitTask(LocalModels::prepareSpeech(service, "en-US"));
+        EXPECT_EQ(service.model(locale)->hasChannelMean(), !firstRun);
+        for (int dictation = 0; dictation < 2; ++dictation) {
+            const QString text = dictate(service);
+            EXPECT_LE(wordErrorRate(sentence, text), 0.15) << text.toStdString();
+            EXPECT_TRUE(service.model(locale)->hasChannelMean());
+        }
+        const auto kept = CepstralMeanFile::read(meanFile, 13);
+        ASSERT_TRUE(kept);
+        EXPECT_GT(kept->front(), 30.0f); // the energy term of speech, not a default or garbage
     }
 }
 

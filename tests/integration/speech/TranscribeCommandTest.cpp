@@ -76,7 +76,8 @@ TEST_F(TranscribeCommandTest, RecordingsGiveOneTranscriptEachWithPartialsOnReque
 {
     const auto plain = transcribe({testData + "/cards/001.wav", testData + "/cards/003.wav"});
     EXPECT_EQ(plain.exitCode, TranscribeCommand::success);
-    EXPECT_EQ(plain.out, (QStringList{"ten of clubs", "seven of clubs"}));
+    EXPECT_EQ(plain.out, (QStringList{testData + "/cards/001.wav: ten of clubs",
+                                      testData + "/cards/003.wav: seven of clubs"}));
 
     const auto withPartials = transcribe({"--partials", testData + "/cards/001.wav"});
     ASSERT_GE(withPartials.out.size(), 2);

@@ -8,6 +8,8 @@
 #include "WavFile.h"
 
 #include <QEventLoop>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <gtest/gtest.h>
 
 namespace talvex::test {
@@ -92,11 +94,21 @@ TEST_F(ServerTranscribeTest, AServerErrorPrintsPocketSphinxsTextAndSaysWhy)
     const QString file = cards + "/001.wav";
     const auto outcome = transcribe({file, cards + "/003.wav"});
     EXPECT_EQ(outcome.exitCode, TranscribeCommand::success);
-    EXPECT_EQ(outcome.out, (QStringList{"ten of clubs", "seven of clubs"}));
+    // Several files: each transcript after its file's name.
+    EXPECT_EQ(outcome.out, (QStringList{file + ": ten of clubs", cards + "/003.wav: seven of clubs"}));
+    const QString why =
+        QStringLiteral("The transcription server reported an error, so the on-device transcript was used.");
     ASSERT_EQ(outcome.err.size(), 2);
-    EXPECT_EQ(outcome.err[0],
-              file + QStringLiteral(": The transcription server reported an error, so the on-device "
-                                    "transcript was used."));
+    EXPECT_EQ(outcome.err[0], file + QStringLiteral(": ") + why);
+
+    // For scripts the note travels in the file's object, and nothing goes to the error stream.
+    const auto json = transcribe({"--json", file});
+    EXPECT_EQ(json.exitCode, TranscribeCommand::success);
+    ASSERT_EQ(json.out.size(), 1);
+    const QJsonObject object = QJsonDocument::fromJson(json.out[0].toUtf8()).object();
+    EXPECT_EQ(object.value("text").toString(), QStringLiteral("ten of clubs"));
+    EXPECT_EQ(object.value("recognizerNote").toString(), why);
+    EXPECT_TRUE(json.err.isEmpty()) << json.err.join('\n').toStdString();
 }
 
 TEST(TranscribeRecognizerOption, NamesOneRecogniserOrLeavesTheChoiceToTheConfiguration)

@@ -1,10 +1,15 @@
-// The pure parts of the recogniser backend: locale equivalence, pronunciations, model files.
+// The pure parts of the recogniser backend: locale equivalence, pronunciations, model files, the
+// search width setting and the kept normalisation.
 #include "AwaitTask.h"
+#include "CepstralMeanFile.h"
 #include "FlitePronouncer.h"
 #include "LocaleMatch.h"
 #include "PlatformError.h"
+#include "SphinxSearch.h"
 #include "SphinxSpeechService.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -64,4 +69,119 @@ TEST(SphinxSpeechServiceTest, MissingModelNamesThePackageToInstall)
     auto analyzer = service.makeAnalyzer(module);
     EXPECT_THROW(talvex::test::awaitTask(analyzer->start(std::make_shared<AnalyzerInputStream>(4))),
                  PlatformError);
+}
+
+TEST(SphinxSearchTest, WidthComesFromTheDeploymentSetting)
+{
+    struct Case {
+        const char *value; // TALVEX_SPHINX_SEARCH; null = unset
+        SphinxSearch search;
+        bool complaint;
+    };
+    const std::vector<Case> cases{
+        {nullptr, SphinxSearch::fast, false},
+        {"", SphinxSearch::fast, false},
+        {"fast", SphinxSearch::fast, false},
+        {"accurate", SphinxSearch::accurate, false},
+        {" Accurate\n", SphinxSearch::accurate, false},
+        {"wide", SphinxSearch::fast, true},
+        {"accurate,fast", SphinxSearch::fast, true},
+    };
+    const QByteArray saved = qgetenv("TALVEX_SPHINX_SEARCH");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.value ? c.value : "(unset)");
+        if (c.value)
+            qputenv("TALVEX_SPHINX_SEARCH", c.value);
+        else
+            qunsetenv("TALVEX_SPHINX_SEARCH");
+        QString problem;
+        EXPECT_EQ(sphinxSearchFromEnvironment(&problem), c.search);
+        EXPECT_EQ(!problem.isEmpty(), c.complaint) << problem.toStdString();
+        if (c.complaint) {
+            EXPECT_TRUE(problem.contains("fast or accurate")) << problem.toStdString();
+        }
+    }
+    qputenv("TALVEX_SPHINX_SEARCH", saved);
+}
+
+// Only audio that arrives while it is decoded is normalised by a running mean; a complete recording
+// keeps the model's own per-utterance normalisation. Live audio gets the second pass, which it would
+// wait for at the release, only at the accurate width; a complete recording always gets it.
+TEST(SphinxSearchTest, DecoderArgumentsFollowWidthAndNormalisation)
+{
+    auto valueOf = [](const QStringList &arguments, const QString &flag) {
+        const qsizetype at = arguments.indexOf(flag);
+        return at >= 0 && at + 1 < arguments.size() ? arguments[at + 1] : QString();
+    };
+    for (const auto search : {SphinxSearch::fast, SphinxSearch::accurate}) {
+        const QStringList live = sphinxDecoderArguments(search, SphinxNormalisation::live);
+        const QStringList whole = sphinxDecoderArguments(search, SphinxNormalisation::whole);
+        EXPECT_EQ(valueOf(live, "-cmn"), "live");
+        EXPECT_EQ(valueOf(whole, "-cmn"), QString());
+        EXPECT_EQ(live.size() % 2, 0) << "flags and values come in pairs";
+        EXPECT_EQ(valueOf(live, "-pl_window"), "0") << "no lookahead lag at the end of live audio";
+        EXPECT_EQ(valueOf(whole, "-pl_window"), QString());
+        EXPECT_EQ(valueOf(live, "-fwdflat"), search == SphinxSearch::accurate ? "yes" : "no");
+        EXPECT_EQ(valueOf(whole, "-fwdflat"), "yes");
+        EXPECT_EQ(valueOf(live, "-bestpath"), "yes");
+    }
+    const QStringList accurate = sphinxDecoderArguments(SphinxSearch::accurate, SphinxNormalisation::whole);
+    for (const QString beam : {"-beam", "-wbeam", "-pbeam", "-lpbeam", "-lponlybeam"}) {
+        SCOPED_TRACE(beam.toStdString());
+        // The model's own beams (the recogniser's defaults) are 1e-48, 7e-29, 1e-48, 1e-40, 7e-29.
+        bool ok = false;
+        const double value = valueOf(accurate, beam).toDouble(&ok);
+        ASSERT_TRUE(ok);
+        EXPECT_LT(value, beam == "-wbeam" || beam == "-lponlybeam" ? 7e-29
+                         : beam == "-lpbeam"                       ? 1e-40
+                                                                   : 1e-48);
+    }
+}
+
+TEST(CepstralMeanFileTest, DecodesOnlyAWellFormedMeanOfTheRightSize)
+{
+    const std::vector<float> mean{53.25f, -4.5f, 0.125f};
+    EXPECT_EQ(CepstralMeanFile::decode(CepstralMeanFile::encode(mean), 3), mean);
+    struct Case {
+        const char *text;
+        std::optional<std::vector<float>> mean;
+    };
+    const std::vector<Case> cases{
+        {"1 2 3\n", std::vector<float>{1, 2, 3}},
+        {"# comment\n\n  1\t2   3  \n# trailing comment\n", std::vector<float>{1, 2, 3}},
+        {"1 2\n", std::nullopt},            // too few
+        {"1 2 3 4\n", std::nullopt},        // too many
+        {"1 2\n3\n", std::nullopt},         // numbers on two lines
+        {"1 x 3\n", std::nullopt},          // not a number
+        {"1 nan 3\n", std::nullopt},        // not finite
+        {"1 inf 3\n", std::nullopt},        // not finite
+        {"1 2 3e9\n", std::nullopt},        // no cepstrum is that large
+        {"", std::nullopt},                 // empty
+        {"\xff\xfe\x00\x01", std::nullopt}, // binary
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(CepstralMeanFile::decode(QByteArray(c.text), 3), c.mean);
+    }
+    EXPECT_EQ(CepstralMeanFile::decode("1 2 3\n", 0), std::nullopt);
+}
+
+TEST(CepstralMeanFileTest, WritesInOneStepAndKeepsTheOldFileWhenItCannot)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("cache/Talvex/speech-en-US.mean"); // folders made on the way
+    ASSERT_TRUE(CepstralMeanFile::write(path, {1.5f, 2.5f}));
+    ASSERT_TRUE(CepstralMeanFile::write(path, {3.5f, 4.5f}));
+    EXPECT_EQ(CepstralMeanFile::read(path, 2), (std::vector<float>{3.5f, 4.5f}));
+    EXPECT_EQ(QDir(dir.filePath("cache/Talvex")).entryList(QDir::Files), QStringList{"speech-en-US.mean"})
+        << "no temporary file is left behind";
+    EXPECT_EQ(CepstralMeanFile::read(dir.filePath("missing.mean"), 2), std::nullopt);
+
+    // A folder that cannot be written (unless running as root, which may write anyway).
+    QFile::setPermissions(dir.filePath("cache/Talvex"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    if (!CepstralMeanFile::write(path, {5.5f, 6.5f})) {
+        EXPECT_EQ(CepstralMeanFile::read(path, 2), (std::vector<float>{3.5f, 4.5f}));
+    }
+    QFile::setPermissions(dir.filePath("cache/Talvex"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }

@@ -62,22 +62,41 @@ void FileAudioEngine::setConsumerBacklog(std::function<std::size_t()> backlog)
 
 QCoro::Task<> FileAudioEngine::start()
 {
-    if (!m_thread.joinable()) {
-        m_startTime = SteadyClock::monotonicSeconds();
+    if (m_started)
+        co_return;
+    m_started = true;
+    m_startTime = SteadyClock::monotonicSeconds();
+    if (m_pace == Pace::realTime) {
         m_thread = std::thread([this] { play(); });
+        co_return;
     }
+    // Played as fast as it is consumed, a short file would be all "captured" before the caller has
+    // read the start time off the playback clock, and its recording judged too short to keep. So
+    // playback begins once the caller's continuation has run, from the event loop.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [this, alive = std::weak_ptr<int>(m_alive)] {
+            if (alive.expired())
+                return;
+            std::lock_guard lock(m_mutex);
+            if (!m_stopping)
+                m_thread = std::thread([this] { play(); });
+        },
+        Qt::QueuedConnection);
     co_return;
 }
 
 void FileAudioEngine::stop()
 {
+    std::thread player;
     {
         std::lock_guard lock(m_mutex);
         m_stopping = true;
+        player = std::move(m_thread);
     }
     m_changed.notify_all();
-    if (m_thread.joinable())
-        m_thread.join();
+    if (player.joinable())
+        player.join();
     std::lock_guard lock(m_mutex);
     m_ended = true;
     m_changed.notify_all();

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -59,6 +60,8 @@ class FileAudioEngine final : public AudioEngine {
     const Pace m_pace;
     PlaybackClock m_clock{*this};
     double m_startTime = 0.0;
+    bool m_started = false;
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0); // for the deferred start of playback
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;

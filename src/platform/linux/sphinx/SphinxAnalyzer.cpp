@@ -1,17 +1,17 @@
 #include "SphinxAnalyzer.h"
 
+#include "CepstralMeanEstimate.h"
 #include "platform/Logging.h"
 #include "platform/OnWorkerThread.h"
 #include "platform/PlatformError.h"
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
-#include <deque>
+#include <malloc.h>
 #include <mutex>
-#include <optional>
 #include <pocketsphinx.h>
-#include <thread>
 
 namespace talvex {
 
@@ -20,19 +20,10 @@ namespace {
 // Partial text is refreshed every this many input buffers (about 0.17 s of 48 kHz capture).
 constexpr int partialInterval = 4;
 
-// Audio the streaming decoder must have followed before the last segment began for its own text of
-// that segment to be trusted as final. Its running normalisation starts from the model's defaults; after a
-// few seconds of this microphone and speaker it gives what decoding the segment whole gives (on the test
-// recordings: identical for all but one, against 5 x more errors cold). The recogniser keeps that
-// normalisation from one dictation to the next.
-constexpr double warmStreamingSeconds = 5.0;
-
-// One pause-ended piece of the recording, waiting for the segment decoder, unless the streaming
-// decoder's text for it is already final.
-struct Segment {
-    std::vector<std::int16_t> audio;
-    std::optional<QString> decoded;
-};
+// Speech frames (100 a second) a decoder without a carried mean waits for before it starts, to
+// normalise by their mean: fewer gave noticeably more errors on short utterances; more hold back
+// more audio, which a dictation shorter than that then decodes after its end.
+constexpr int estimateFrames = 80;
 
 QString hypothesis(ps_decoder_t *decoder)
 {
@@ -41,51 +32,49 @@ QString hypothesis(ps_decoder_t *decoder)
     return text ? QString::fromUtf8(text).simplified() : QString();
 }
 
-QString joinWords(const QStringList &pieces)
-{
-    QStringList nonEmpty;
-    for (const auto &piece : pieces)
-        if (!piece.isEmpty())
-            nonEmpty << piece;
-    return nonEmpty.join(QLatin1Char(' '));
-}
-
 std::int16_t toPcm16(float sample)
 {
     const float scaled = std::nearbyint(sample * 32767.0f);
     return static_cast<std::int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
 }
 
+std::vector<std::int16_t> toPcm16(const PcmBuffer &buffer)
+{
+    const auto count = static_cast<std::size_t>(buffer.frameLength * buffer.format.channelCount);
+    std::vector<std::int16_t> pcm(count);
+    for (std::size_t i = 0; i < count; ++i)
+        pcm[i] = toPcm16(buffer.samples[i]);
+    return pcm;
+}
+
 } // namespace
 
-/// Shared by the analyzer, the input thread and the segment thread; whichever is last frees it.
+/// Shared by the analyzer and the input thread; whichever is last frees it.
 ///
 /// Threads and what each owns:
-/// - The input thread (a pool worker, for as long as start() is awaited) runs readInput(): it alone
-///   pops the audio feed, converts it and drives the streaming decoder, publishes partial text and
-///   cuts a segment at each pause. It starts the segment thread once it holds the model.
-/// - The segment thread (detached) runs decodeSegments(): it alone drives the segment decoder,
-///   decoding the queued segments whole, in order, and publishing each as a final result. It hands
-///   the model back when it ends.
-/// - The main thread only sets flags and waits: setContext() changes the dictionary on a worker before
-///   either thread exists; finalize and cancel below.
-/// The model (both decoders and the dictionary) belongs to one session at a time, from
-/// acquireModel() to releaseModel(); the next dictation's acquire waits for it.
+/// - The input thread (a worker of its own, for as long as start() is awaited) runs readInput(): it
+///   alone pops the audio feed, converts it and drives the decoder, and it alone pushes results to
+///   the channel: partial text and each utterance's final text as the live decoder produces them, or
+///   the whole recording's text once the feed has ended.
+/// - The main thread only sets flags and waits: setContext() stores the hints, which the input
+///   thread puts into the dictionary before it decodes; finalize and cancel below.
+/// The model (its decoders and the dictionary) belongs to one session at a time, from acquireModel()
+/// to releaseModel(); the next dictation's acquire waits for it.
 ///
-/// Locks: `mutex` guards the model hand-over flag, the segment queue and the three progress flags, and
-/// `changed` signals any change of them. `emitMutex` guards the text being shown (pending live
-/// segments, the partial, the last volatile text) and keeps the pushes to the result channel in order.
-/// `cancelled` is read without a lock. `vocabularySet` is written before start() runs and only read
-/// after. `model` and `module` never change after construction.
+/// Locks: `mutex` guards the model hand-over flag and the input thread's progress flags, and
+/// `changed` signals their change. `cancelled` is atomic so the input thread can read it between
+/// buffers; cancelAndFinishNow() sets it under `mutex`, where the input thread checks it once on
+/// starting, so that the two agree on who hands the model back. `vocabulary` is written before
+/// start() runs and only read after. `lastVolatile` belongs to the input thread. `model` and `module`
+/// never change after construction.
 ///
 /// Ending: finalizeAndFinishThroughEndOfInput() relies on the audio feed having ended. The input thread
-/// then cuts the last segment and sets `inputDone`; the segment thread drains the queue, hands the
-/// model back and sets `segmentsDone`; the waiting worker wakes and only then finishes the result
-/// channel, behind every result already pushed. cancelAndFinishNow() sets `cancelled` and abandons the
-/// channel: the input thread stops at its next buffer or at the end of the feed, the segment thread
-/// stops taking segments but keeps the model until `inputDone`, so the streaming decoder is never in
-/// use when the next dictation gets it. A session whose threads never started hands the model back at
-/// once.
+/// then decodes what is left, pushes the last final result, sets `inputDone` and hands the model
+/// back; the finalize waits for `inputDone` and only then finishes the result channel, behind every
+/// result already pushed. cancelAndFinishNow() sets `cancelled` and abandons the channel: the input
+/// thread stops at its next buffer or at the end of the feed and hands the model back, so the decoder
+/// is never in use when the next dictation gets it. When the input thread has not started by then, it
+/// never touches the model, and cancel hands the model back itself.
 struct SphinxAnalyzer::Session {
     std::shared_ptr<SphinxModel> model;
     std::shared_ptr<SphinxTranscriber> module;
@@ -93,17 +82,12 @@ struct SphinxAnalyzer::Session {
     std::mutex mutex;
     std::condition_variable changed;
     bool holdsModel = false;
-    bool vocabularySet = false; // by setContext; without hints start clears earlier dictations' words
-    std::deque<Segment> segments; // waiting for the segment decoder, in order
+    QStringList vocabulary;    // this dictation's hints, from setContext
+    bool startCalled = false;  // start() has handed the feed to the input thread
+    bool inputStarted = false; // the input thread went past its cancel check
     bool inputDone = false;
-    bool segmentThreadRunning = false;
-    bool segmentsDone = false;
     std::atomic<bool> cancelled{false};
 
-    // Result emission, in order: what each pending segment looked like live, and the current partial.
-    std::mutex emitMutex;
-    std::deque<QString> pendingLive;
-    QString partial;
     QString lastVolatile;
 
     ~Session() { releaseModel(); }
@@ -115,62 +99,38 @@ struct SphinxAnalyzer::Session {
             if (holdsModel)
                 return;
         }
-        model->acquire(); // may wait for the previous dictation's last segment
+        model->acquire(); // may wait for the previous dictation to end
         std::lock_guard lock(mutex);
         holdsModel = true;
     }
 
-    void releaseModel()
+    void releaseModelLocked()
     {
-        std::lock_guard lock(mutex);
         if (holdsModel) {
             holdsModel = false;
             model->release();
         }
     }
 
-    void emitVolatileLocked()
+    void releaseModel()
     {
-        QStringList pieces(pendingLive.begin(), pendingLive.end());
-        pieces << partial;
-        const QString text = joinWords(pieces);
+        std::lock_guard lock(mutex);
+        releaseModelLocked();
+    }
+
+    void pushVolatile(const QString &text)
+    {
         if (text == lastVolatile)
             return;
         lastVolatile = text;
         module->channel()->push({text, false});
     }
 
-    void partialChanged(const QString &text)
+    void pushFinal(const QString &text)
     {
-        std::lock_guard lock(emitMutex);
-        partial = text;
-        emitVolatileLocked();
-    }
-
-    void segmentCut(const QString &liveText, std::vector<std::int16_t> audio, bool liveTextIsFinal = false)
-    {
-        {
-            std::lock_guard lock(emitMutex);
-            pendingLive.push_back(liveText);
-            partial.clear();
-            emitVolatileLocked();
-        }
-        {
-            std::lock_guard lock(mutex);
-            segments.push_back({std::move(audio), liveTextIsFinal ? std::optional(liveText) : std::nullopt});
-        }
-        changed.notify_all();
-    }
-
-    void segmentDecoded(const QString &text)
-    {
-        std::lock_guard lock(emitMutex);
-        if (!pendingLive.empty())
-            pendingLive.pop_front();
         if (!text.isEmpty())
             module->channel()->push({text, true});
-        lastVolatile.clear(); // the final replaced what was shown; show the rest again
-        emitVolatileLocked();
+        lastVolatile.clear(); // the final replaced what was shown
     }
 
     void finishInput()
@@ -182,118 +142,157 @@ struct SphinxAnalyzer::Session {
         changed.notify_all();
     }
 
-    // The segment thread: decodes each segment whole, in order, until input is done and none is left.
-    void decodeSegments()
+    /// The live decoder through the feed: partial text while an utterance runs, its final text when a
+    /// pause ends it. Returns the feed's error, if it ended with one.
+    std::exception_ptr followLive(AnalyzerInputStream &input, ps_decoder_t *decoder)
     {
-        ps_decoder_t *decoder = model->segments();
-        for (;;) {
-            Segment segment;
-            {
-                std::unique_lock lock(mutex);
-                // Even when cancelled, the model is handed back only once the input thread is done
-                // with the streaming decoder, so the next dictation never shares a decoder.
-                changed.wait(lock, [this] { return (!segments.empty() && !cancelled) || inputDone; });
-                if (cancelled || segments.empty())
-                    break;
-                segment = std::move(segments.front());
-                segments.pop_front();
-            }
-            const auto &audio = segment.audio;
-            QString text;
-            if (segment.decoded) {
-                text = *segment.decoded;
-            } else if (ps_start_utt(decoder) >= 0) {
-                ps_process_raw(decoder, audio.data(), audio.size(), FALSE, TRUE);
-                ps_end_utt(decoder);
-                text = hypothesis(decoder);
-            } else {
-                qCWarning(lcSpeech) << "The segment decoder could not start an utterance";
-            }
-            if (!cancelled)
-                segmentDecoded(text);
-        }
-        releaseModel();
-        {
-            std::lock_guard lock(mutex);
-            segmentsDone = true;
-            segmentThreadRunning = false;
-        }
-        changed.notify_all();
-    }
-
-    // The input thread: follows the audio with the streaming decoder and cuts segments at pauses.
-    void readInput(const std::shared_ptr<AnalyzerInputStream> &input, const std::shared_ptr<Session> &self)
-    {
-        acquireModel();
-        if (!vocabularySet)
-            model->useVocabulary({}, module->volatileResults());
-        {
-            std::lock_guard lock(mutex);
-            segmentThreadRunning = true;
-        }
-        std::thread([self] { self->decodeSegments(); }).detach();
-
-        const bool partials = module->volatileResults();
-        ps_decoder_t *decoder = partials ? model->streaming() : nullptr;
         std::exception_ptr failure;
-        bool inUtterance = decoder && ps_start_utt(decoder) >= 0;
-        // How much audio the streaming decoder had followed when the current segment began: its
-        // normalisation must have been settled for the whole segment, not only its end.
-        double streamedAtSegmentStart = model->streamedSeconds();
+        bool inUtterance = ps_start_utt(decoder) >= 0;
         bool wasInSpeech = false;
         int buffersSincePartial = 0;
-        std::vector<std::int16_t> segment;
-        std::vector<std::int16_t> pcm;
+        auto feed = [&](const std::vector<std::int16_t> &pcm) {
+            if (!inUtterance)
+                return;
+            ps_process_raw(decoder, pcm.data(), pcm.size(), FALSE, FALSE);
+            const bool inSpeech = ps_get_in_speech(decoder) != 0;
+            if (wasInSpeech && !inSpeech) {
+                // A pause ended the utterance: its text is final now, while the user goes on.
+                ps_end_utt(decoder);
+                pushFinal(hypothesis(decoder));
+                inUtterance = ps_start_utt(decoder) >= 0;
+                buffersSincePartial = 0;
+            } else if (inSpeech && ++buffersSincePartial >= partialInterval) {
+                buffersSincePartial = 0;
+                pushVolatile(hypothesis(decoder));
+            }
+            wasInSpeech = inSpeech;
+        };
+
+        // Without a mean carried from earlier dictations, the first frames of speech give one; the
+        // audio waits until then (the decoder catches up in a fraction of that time).
+        std::optional<CepstralMeanEstimate> estimate;
+        if (!model->hasChannelMean())
+            estimate.emplace(decoder);
+        std::vector<std::vector<std::int16_t>> held;
+        auto startFromEstimate = [&] {
+            model->setChannelMean(estimate->mean());
+            estimate.reset();
+            for (const auto &pcm : held)
+                feed(pcm);
+            held.clear();
+        };
+
+        // How far the decoder fell behind the audio, for the diagnostic line at the end.
+        std::size_t mostWaiting = 0;
+        std::size_t waitingAtEnd = 0;
+        double seconds = 0;
+        double lastBuffer = 0; // ms
         while (!cancelled) {
-            auto element = input->pop();
+            auto element = input.pop();
             if (auto *error = std::get_if<std::exception_ptr>(&element)) {
                 failure = *error;
                 break;
             }
-            if (std::holds_alternative<AnalyzerInputStream::End>(element))
+            if (std::holds_alternative<AnalyzerInputStream::End>(element)) {
+                qCDebug(lcSpeech, "The audio ended; the last buffer took %.0f ms to decode", lastBuffer);
                 break;
-            const auto &buffer = std::get<PcmBuffer>(element);
-            const auto count = static_cast<std::size_t>(buffer.frameLength * buffer.format.channelCount);
-            pcm.resize(count);
-            for (std::size_t i = 0; i < count; ++i)
-                pcm[i] = toPcm16(buffer.samples[i]);
-            segment.insert(segment.end(), pcm.begin(), pcm.end());
-            // Without partial text nobody waits for early finals either: the whole recording becomes
-            // one segment, decoded once, as a batch decoder would.
-            if (!inUtterance)
-                continue;
-            ps_process_raw(decoder, pcm.data(), pcm.size(), FALSE, FALSE);
-            model->addStreamedSeconds(double(pcm.size()) / 16000.0);
-            const bool inSpeech = ps_get_in_speech(decoder) != 0;
-            if (wasInSpeech && !inSpeech) {
-                // A pause ended the segment: hand it to the segment decoder and start afresh.
-                ps_end_utt(decoder);
-                segmentCut(hypothesis(decoder), std::move(segment));
-                segment = {};
-                inUtterance = ps_start_utt(decoder) >= 0;
-                streamedAtSegmentStart = model->streamedSeconds();
-                buffersSincePartial = 0;
-            } else if (inSpeech && ++buffersSincePartial >= partialInterval) {
-                buffersSincePartial = 0;
-                partialChanged(hypothesis(decoder));
             }
-            wasInSpeech = inSpeech;
+            waitingAtEnd = input.pending();
+            mostWaiting = std::max(mostWaiting, waitingAtEnd);
+            seconds += double(std::get<PcmBuffer>(element).frameLength) / 16000.0;
+            std::vector<std::int16_t> pcm = toPcm16(std::get<PcmBuffer>(element));
+            if (!estimate) {
+                const auto fed = std::chrono::steady_clock::now();
+                feed(pcm);
+                lastBuffer =
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - fed).count();
+                continue;
+            }
+            estimate->add(pcm.data(), pcm.size());
+            held.push_back(std::move(pcm));
+            if (estimate->frames() >= estimateFrames)
+                startFromEstimate();
         }
-        QString liveText;
-        const bool inUtteranceAtEnd = inUtterance;
+        const bool completed = !cancelled && !failure;
+        const auto ending = std::chrono::steady_clock::now();
+        const bool estimated = estimate.has_value();
+        if (completed && estimate)
+            startFromEstimate(); // a short dictation: whatever speech it had gives the mean
+        // The utterance ends even when abandoned: the next dictation starts a new one on this decoder.
         if (inUtterance) {
             ps_end_utt(decoder);
-            liveText = hypothesis(decoder);
+            if (completed)
+                pushFinal(hypothesis(decoder));
         }
-        // Whatever follows the last pause is the last segment. It is decoded even when the streaming
-        // decoder's voice detection has not caught up yet: a last word right at the end of the audio
-        // would otherwise be lost. Silence costs little, the segment decoder skips it.
-        // Decoding it whole now would hold the transcript back by a good part of its length; once
-        // the streaming decoder is warm its own text is as good, and ready at once.
-        if (!cancelled && !failure && !segment.empty())
-            segmentCut(liveText, std::move(segment),
-                       inUtteranceAtEnd && streamedAtSegmentStart >= warmStreamingSeconds);
+        if (!completed)
+            return failure;
+        qCDebug(lcSpeech,
+                "Recognition ended: %.1f s of audio; buffers waiting: %zu at the last, %zu at most; the end "
+                "took %.0f ms%s",
+                seconds, waitingAtEnd, mostWaiting,
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - ending).count(),
+                estimated ? " with the normalisation estimated at the end" : "");
+        model->keepChannelMean();
+        return failure;
+    }
+
+    /// The whole feed, then its text as one utterance normalised by its own mean, as a batch decoder
+    /// gives it. Returns the feed's error, if it ended with one.
+    std::exception_ptr decodeWhole(AnalyzerInputStream &input, ps_decoder_t *decoder)
+    {
+        std::vector<std::int16_t> audio;
+        while (!cancelled) {
+            auto element = input.pop();
+            if (auto *error = std::get_if<std::exception_ptr>(&element))
+                return *error;
+            if (std::holds_alternative<AnalyzerInputStream::End>(element))
+                break;
+            const std::vector<std::int16_t> pcm = toPcm16(std::get<PcmBuffer>(element));
+            audio.insert(audio.end(), pcm.begin(), pcm.end());
+        }
+        if (cancelled || audio.empty())
+            return nullptr;
+        ps_start_stream(decoder); // the noise estimate too starts afresh for each recording
+        if (ps_start_utt(decoder) < 0) {
+            qCWarning(lcSpeech) << "The decoder could not start an utterance";
+            return nullptr;
+        }
+        ps_process_raw(decoder, audio.data(), audio.size(), FALSE, TRUE);
+        ps_end_utt(decoder);
+        pushFinal(hypothesis(decoder));
+        return nullptr;
+    }
+
+    void readInput(const std::shared_ptr<AnalyzerInputStream> &input)
+    {
+        {
+            std::lock_guard lock(mutex);
+            if (cancelled) {
+                inputDone = true; // cancel saw no input thread and handed the model back itself
+                changed.notify_all();
+                return;
+            }
+            inputStarted = true;
+        }
+        acquireModel();
+        const bool live = module->volatileResults();
+        const auto use = live ? SphinxNormalisation::live : SphinxNormalisation::whole;
+        std::exception_ptr failure;
+        // Without hints this takes out the words earlier dictations added.
+        const QStringList added = model->useVocabulary(vocabulary, use);
+        if (!vocabulary.isEmpty())
+            qCDebug(lcSpeech) << "Vocabulary words added to the dictionary:" << added.size();
+        // A changed vocabulary rebuilds the search and frees the old one, and each dictation frees
+        // what it allocated; the C library keeps such memory for itself until asked (measured: a few
+        // vocabulary changes left 20 MiB more resident). Hand it back now, before the audio.
+        malloc_trim(0);
+        if (ps_decoder_t *decoder = live ? model->live() : model->whole())
+            failure = live ? followLive(*input, decoder) : decodeWhole(*input, decoder);
+        else
+            failure = std::make_exception_ptr(PlatformError(
+                QStringLiteral("The speech model for %1 could not be loaded.").arg(model->files().locale)));
         finishInput();
+        releaseModel();
         if (failure)
             std::rethrow_exception(failure);
     }
@@ -309,7 +308,7 @@ SphinxAnalyzer::SphinxAnalyzer(std::shared_ptr<SphinxModel> model, std::shared_p
 
 SphinxAnalyzer::~SphinxAnalyzer()
 {
-    // A session dropped without finishing stops its threads at their next check.
+    // A session dropped without finishing stops its input thread at the next buffer.
     m_session->cancelled = true;
     m_session->changed.notify_all();
 }
@@ -318,14 +317,11 @@ QCoro::Task<> SphinxAnalyzer::setContext(QStringList contextualStrings)
 {
     if (!m_session->model)
         throw PlatformError(m_missing);
-    auto session = m_session;
-    auto adding = onWorkerThread([session, contextualStrings] {
-        session->acquireModel();
-        session->vocabularySet = true;
-        return session->model->useVocabulary(contextualStrings, session->module->volatileResults());
-    });
-    const QStringList added = co_await adding;
-    qCDebug(lcSpeech) << "Vocabulary words added to the dictionary:" << added.size();
+    // The input thread takes them in before it decodes: a changed vocabulary rebuilds the decoder's
+    // search (a few tenths of a second), which would otherwise hold up the start of the recording.
+    // The audio waits in the feed meanwhile, and the decoder soon catches up.
+    m_session->vocabulary = std::move(contextualStrings);
+    co_return;
 }
 
 QCoro::Task<> SphinxAnalyzer::start(std::shared_ptr<AnalyzerInputStream> input)
@@ -333,37 +329,45 @@ QCoro::Task<> SphinxAnalyzer::start(std::shared_ptr<AnalyzerInputStream> input)
     if (!m_session->model)
         throw PlatformError(m_missing);
     auto session = m_session;
-    auto reading = onWorkerThread([session, input] { session->readInput(input, session); });
+    {
+        std::lock_guard lock(session->mutex);
+        session->startCalled = true;
+    }
+    auto reading = onWorkerThread([session, input] { session->readInput(input); });
     co_await reading;
 }
 
 QCoro::Task<> SphinxAnalyzer::finalizeAndFinishThroughEndOfInput()
 {
     auto session = m_session;
-    auto waiting = onWorkerThread([session] {
-        std::unique_lock lock(session->mutex);
-        session->changed.wait(lock, [&] { return session->segmentsDone || !session->segmentThreadRunning; });
-    });
-    co_await waiting;
-    // Queued behind every result the segment thread pushed, so nothing is lost.
+    bool done = false;
+    {
+        std::lock_guard lock(session->mutex);
+        done = session->inputDone || !session->startCalled;
+    }
+    if (!done) {
+        auto waiting = onWorkerThread([session] {
+            std::unique_lock lock(session->mutex);
+            session->changed.wait(lock, [&] { return session->inputDone; });
+        });
+        co_await waiting;
+    }
+    // Queued behind every result the input thread pushed, so nothing is lost.
     session->module->channel()->finish();
 }
 
 QCoro::Task<> SphinxAnalyzer::cancelAndFinishNow()
 {
-    m_session->cancelled = true;
-    m_session->changed.notify_all();
-    m_session->module->channel()->abandon();
-    // The model is free again once the threads see the flag; a session that never started frees it now.
-    bool threadsRunning = false;
     {
         std::lock_guard lock(m_session->mutex);
-        threadsRunning = m_session->segmentThreadRunning;
+        m_session->cancelled = true;
+        // No input thread will take the model later once it sees the flag; one that has not got
+        // past its check yet never touches it.
+        if (!m_session->inputStarted)
+            m_session->releaseModelLocked();
     }
-    if (!threadsRunning && !m_session->segmentsDone) {
-        // No input thread can take it later: start() is not called after cancel.
-        m_session->releaseModel();
-    }
+    m_session->changed.notify_all();
+    m_session->module->channel()->abandon();
     co_return;
 }
 

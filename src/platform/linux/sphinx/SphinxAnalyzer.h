@@ -8,10 +8,11 @@
 
 namespace talvex {
 
-/// Recognition of one dictation with a loaded model. A streaming decoder follows the audio for
-/// partial text (volatile results) and ends a segment at each pause; each segment is then decoded
-/// as a whole on a second thread while the user keeps talking and becomes a final result. At the
-/// end of input only the last segment is left to decode.
+/// Recognition of one dictation with a loaded model. With partial text wanted, the model's live
+/// decoder follows the audio on a thread of its own while the user speaks: its running hypothesis
+/// is the volatile text, and each utterance it ends at a pause is final at once, so at the end of
+/// the input only the last few frames are left to decode. Without partial text (a recording), the
+/// whole input is decoded once it has ended, as one utterance.
 class SphinxAnalyzer final : public Analyzer {
   public:
     /// `model` may be null when preparation never loaded one: start then fails with `missing`.

@@ -1,5 +1,6 @@
 #include "SphinxModel.h"
 
+#include "CepstralMeanFile.h"
 #include "FlitePronouncer.h"
 #include "platform/Logging.h"
 #include "platform/PlatformError.h"
@@ -7,11 +8,12 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cmath>
 #include <map>
-#include <mutex>
 #include <pocketsphinx.h>
-#include <set>
 #include <sphinxbase/ckd_alloc.h>
+#include <sphinxbase/cmn.h>
+#include <sphinxbase/feat.h>
 
 namespace talvex {
 
@@ -32,27 +34,25 @@ QString SphinxModelFiles::missingReason() const
 
 namespace {
 
-SphinxModel::Decoder makeDecoder(const SphinxModelFiles &files, bool streaming)
+SphinxModel::Decoder makeDecoder(const SphinxModelFiles &files, SphinxSearch search,
+                                 SphinxNormalisation normalisation)
 {
     // One decoder at a time in the whole process: the decoder's set-up replaces the library-wide log
     // file ("-logfn"), closing the previous one, so two set-ups side by side closed the same file twice
     // and corrupted the heap (seen as a hang or an abort while the model loaded).
     static std::mutex setUp;
     std::lock_guard lock(setUp);
-    const QByteArray hmm = files.acousticDir.toUtf8();
-    const QByteArray lm = files.languageModel.toUtf8();
-    const QByteArray dict = files.dictionary.toUtf8();
-    // The streaming decoder cannot see the whole segment, so it normalises as it goes; the segment
-    // decoder keeps the model's own whole-utterance normalisation. The streaming decoder also skips
-    // the second and third search passes: they cost time in proportion to the utterance right when
-    // the user stops talking (about 0.3 s for 5 s of speech here), and on the test recordings the
-    // single pass was as accurate once warm.
-    cmd_ln_t *config =
-        streaming ? cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-lm", lm.constData(),
-                                "-dict", dict.constData(), "-logfn", "/dev/null", "-cmn", "live", "-fwdflat",
-                                "no", "-bestpath", "no", nullptr)
-                  : cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-lm", lm.constData(),
-                                "-dict", dict.constData(), "-logfn", "/dev/null", nullptr);
+    QStringList arguments{QStringLiteral("-hmm"),   files.acousticDir,          QStringLiteral("-lm"),
+                          files.languageModel,      QStringLiteral("-dict"),    files.dictionary,
+                          QStringLiteral("-logfn"), QStringLiteral("/dev/null")};
+    arguments << sphinxDecoderArguments(search, normalisation);
+    std::vector<QByteArray> bytes;
+    for (const QString &argument : std::as_const(arguments))
+        bytes.push_back(argument.toUtf8());
+    std::vector<char *> argv;
+    for (QByteArray &argument : bytes)
+        argv.push_back(argument.data());
+    cmd_ln_t *config = cmd_ln_parse_r(nullptr, ps_args(), std::int32_t(argv.size()), argv.data(), TRUE);
     if (!config)
         throw PlatformError(
             QStringLiteral("The speech model for %1 could not be configured.").arg(files.locale));
@@ -65,37 +65,96 @@ SphinxModel::Decoder makeDecoder(const SphinxModelFiles &files, bool streaming)
     return SphinxModel::Decoder(decoder);
 }
 
+cmn_t *channelMeanOf(ps_decoder_t *decoder)
+{
+    feat_t *features = decoder ? ps_get_feat(decoder) : nullptr;
+    return features ? features->cmn_struct : nullptr;
+}
+
 } // namespace
 
-std::shared_ptr<SphinxModel> SphinxModel::load(const SphinxModelFiles &files, bool withStreaming)
+std::shared_ptr<SphinxModel> SphinxModel::load(const SphinxModelFiles &files, SphinxSearch search,
+                                               SphinxNormalisation preload, QString meanFile)
 {
     if (const QString missing = files.missingReason(); !missing.isEmpty())
         throw PlatformError(missing);
-    if (!withStreaming)
-        return std::shared_ptr<SphinxModel>(new SphinxModel(files, nullptr, makeDecoder(files, false)));
-    auto segments = makeDecoder(files, false);
-    auto streaming = makeDecoder(files, true);
-    auto model =
-        std::shared_ptr<SphinxModel>(new SphinxModel(files, std::move(streaming), std::move(segments)));
-    std::call_once(model->m_streamingLoad, [] {});
+    auto model = std::shared_ptr<SphinxModel>(new SphinxModel(files, search, std::move(meanFile)));
+    Decoder &slot = preload == SphinxNormalisation::live ? model->m_live : model->m_whole;
+    slot = makeDecoder(files, search, preload);
+    if (preload == SphinxNormalisation::live && !model->m_meanFile.isEmpty()) {
+        cmn_t *mean = channelMeanOf(model->m_live.get());
+        if (mean)
+            if (const auto kept = CepstralMeanFile::read(model->m_meanFile, mean->veclen))
+                model->setChannelMean(*kept);
+    }
     return model;
 }
 
-ps_decoder_s *SphinxModel::streaming()
+SphinxModel::SphinxModel(SphinxModelFiles files, SphinxSearch search, QString meanFile)
+    : m_files(std::move(files)), m_search(search), m_meanFile(std::move(meanFile))
 {
-    std::call_once(m_streamingLoad, [this] {
-        try {
-            m_streaming = makeDecoder(m_files, true);
-        } catch (const PlatformError &e) {
-            qCWarning(lcSpeech) << "The streaming decoder could not be loaded:" << e.description();
-        }
-    });
-    return m_streaming.get();
 }
 
-SphinxModel::SphinxModel(SphinxModelFiles files, Decoder streaming, Decoder segments)
-    : m_files(std::move(files)), m_streaming(std::move(streaming)), m_segments(std::move(segments))
+SphinxModel::~SphinxModel() = default;
+
+ps_decoder_s *SphinxModel::live()
 {
+    return decoder(SphinxNormalisation::live);
+}
+
+ps_decoder_s *SphinxModel::whole()
+{
+    return decoder(SphinxNormalisation::whole);
+}
+
+ps_decoder_s *SphinxModel::decoder(SphinxNormalisation normalisation)
+{
+    std::lock_guard lock(m_loadMutex);
+    Decoder &slot = normalisation == SphinxNormalisation::live ? m_live : m_whole;
+    bool &failed = normalisation == SphinxNormalisation::live ? m_liveFailed : m_wholeFailed;
+    if (!slot && !failed) {
+        try {
+            slot = makeDecoder(m_files, m_search, normalisation);
+        } catch (const PlatformError &e) {
+            failed = true;
+            qCWarning(lcSpeech) << "A speech decoder could not be loaded:" << e.description();
+        }
+    }
+    return slot.get();
+}
+
+std::vector<ps_decoder_s *> SphinxModel::loadedDecoders() const
+{
+    std::vector<ps_decoder_s *> decoders;
+    for (ps_decoder_s *decoder : {m_live.get(), m_whole.get()})
+        if (decoder)
+            decoders.push_back(decoder);
+    return decoders;
+}
+
+void SphinxModel::setChannelMean(const std::vector<float> &mean)
+{
+    cmn_t *state = channelMeanOf(m_live.get());
+    if (!state || mean.size() != std::size_t(state->veclen))
+        return;
+    std::vector<mfcc_t> values(mean.begin(), mean.end());
+    cmn_live_set(state, values.data());
+    m_hasChannelMean = true;
+}
+
+void SphinxModel::keepChannelMean()
+{
+    cmn_t *state = channelMeanOf(m_live.get());
+    if (!state)
+        return;
+    m_hasChannelMean = true;
+    if (m_meanFile.isEmpty())
+        return;
+    std::vector<mfcc_t> values(std::size_t(state->veclen));
+    cmn_live_get(state, values.data());
+    const std::vector<float> mean(values.begin(), values.end());
+    if (!CepstralMeanFile::write(m_meanFile, mean))
+        qCDebug(lcSpeech) << "The speech normalisation could not be kept in" << m_meanFile;
 }
 
 void SphinxModel::acquire()
@@ -114,12 +173,11 @@ void SphinxModel::release()
     m_free.notify_one();
 }
 
-QStringList SphinxModel::useVocabulary(const QStringList &words, bool streamingToo)
+QStringList SphinxModel::useVocabulary(const QStringList &words, SphinxNormalisation use)
 {
     static const QRegularExpression separators(QStringLiteral("[^\\w']+"));
-    std::vector<ps_decoder_t *> decoders{m_segments.get()};
-    if (streamingToo && streaming())
-        decoders.push_back(streaming());
+    decoder(use); // the words go into the decoder that will use them, even when it loads only now
+    const std::vector<ps_decoder_t *> decoders = loadedDecoders();
 
     // Words an earlier dictation added but this one does not ask for go again: the dictionary is
     // reloaded from its file (rare: only when the vocabulary changed), then this dictation's added.
@@ -131,8 +189,8 @@ QStringList SphinxModel::useVocabulary(const QStringList &words, bool streamingT
         std::any_of(m_added.begin(), m_added.end(), [&](const QByteArray &w) { return !wanted.count(w); });
     if (stale) {
         const QByteArray dictionary = m_files.dictionary.toUtf8();
-        for (ps_decoder_t *decoder : {m_segments.get(), m_streaming.get()})
-            if (decoder && ps_load_dict(decoder, dictionary.constData(), nullptr, nullptr) < 0)
+        for (ps_decoder_t *decoder : decoders)
+            if (ps_load_dict(decoder, dictionary.constData(), nullptr, nullptr) < 0)
                 qCWarning(lcSpeech) << "The recogniser could not reload its dictionary";
         m_added.clear();
     }

@@ -1,7 +1,9 @@
 #pragma once
 
-#include <QString>
+#include "SphinxSearch.h"
+
 #include <QByteArray>
+#include <QString>
 #include <QStringList>
 #include <condition_variable>
 #include <memory>
@@ -10,7 +12,6 @@
 #include <vector>
 
 struct ps_decoder_s;
-struct cmd_ln_s;
 
 namespace talvex {
 
@@ -26,10 +27,13 @@ struct SphinxModelFiles {
     QString missingReason() const;
 };
 
-/// One locale's loaded model: two decoders that share the work of a dictation. The streaming decoder
-/// follows the live audio for partial text and pause detection; the segment decoder decodes each
-/// pause-ended segment as a whole, which normalises the audio over the whole segment and is much more
-/// accurate than streaming. Loaded once and reused by every dictation, one dictation at a time.
+/// One locale's loaded model, reused by every dictation, one dictation at a time. A dictation is
+/// decoded by the live decoder while the user speaks: its partial text is the live text, and each
+/// utterance it ends (at a pause, or at the end of the audio) is final at once. It normalises by a
+/// cepstral mean carried from one dictation to the next and kept between runs, which makes its text
+/// as good as decoding the utterance whole. A complete recording is decoded by the whole-recording
+/// decoder, normalised by the recording's own mean. Each decoder costs about 90 MiB, so a process
+/// loads only the one it uses.
 class SphinxModel final {
   public:
     struct DecoderDeleter {
@@ -37,18 +41,28 @@ class SphinxModel final {
     };
     using Decoder = std::unique_ptr<ps_decoder_s, DecoderDeleter>;
 
-    /// Loads the files (slow: call off the main thread). Throws PlatformError. Without
-    /// `withStreaming` the streaming decoder loads on first use, for callers that want finals only.
-    static std::shared_ptr<SphinxModel> load(const SphinxModelFiles &files, bool withStreaming = true);
+    /// Loads the files and the decoder for `preload` (slow: call off the main thread), and the mean
+    /// kept in `meanFile` (none kept when empty). Throws PlatformError. The other decoder loads on
+    /// first use.
+    static std::shared_ptr<SphinxModel> load(const SphinxModelFiles &files, SphinxSearch search,
+                                             SphinxNormalisation preload, QString meanFile = {});
+    ~SphinxModel();
 
     const SphinxModelFiles &files() const { return m_files; }
-    /// Loads the streaming decoder now if it was left out; null if that fails.
-    ps_decoder_s *streaming();
-    ps_decoder_s *segments() const { return m_segments.get(); }
+    SphinxSearch search() const { return m_search; }
 
-    /// Seconds of audio the streaming decoder has followed since it was loaded. Holder only.
-    double streamedSeconds() const { return m_streamedSeconds; }
-    void addStreamedSeconds(double seconds) { m_streamedSeconds += seconds; }
+    /// The live decoder, loaded now if it was left out; null if that fails. Holder only.
+    ps_decoder_s *live();
+    /// The whole-recording decoder, loaded now if it was left out; null if that fails. Holder only.
+    ps_decoder_s *whole();
+
+    /// Whether the live decoder has a mean to start from: kept from an earlier run or set by an
+    /// earlier dictation. Without one, a dictation estimates it first. Holder only.
+    bool hasChannelMean() const { return m_hasChannelMean; }
+    /// Starts the live decoder from `mean`. Holder only.
+    void setChannelMean(const std::vector<float> &mean);
+    /// Keeps the live decoder's mean as a dictation left it, for the next run. Holder only.
+    void keepChannelMean();
 
     /// Waits until no other dictation uses the decoders, then takes them.
     void acquire();
@@ -57,22 +71,29 @@ class SphinxModel final {
 
     /// Makes `words` (this dictation's hints, possibly none) recognisable and nothing else beyond the
     /// dictionary: each word missing from it gets a pronunciation from the English lexicon or
-    /// letter-to-sound rules, in the segment decoder and, with `streamingToo`, the streaming one;
-    /// words added for an earlier dictation and not hinted now are removed. Returns the words added.
-    /// Holder only.
-    QStringList useVocabulary(const QStringList &words, bool streamingToo);
+    /// letter-to-sound rules, in the decoder for `use` (loaded now if needed) and every other loaded
+    /// one; words added for an earlier dictation and not hinted now are removed. Returns the words
+    /// added. Holder only.
+    QStringList useVocabulary(const QStringList &words, SphinxNormalisation use);
 
   private:
-    SphinxModel(SphinxModelFiles files, Decoder streaming, Decoder segments);
+    SphinxModel(SphinxModelFiles files, SphinxSearch search, QString meanFile);
+
+    ps_decoder_s *decoder(SphinxNormalisation normalisation);
+    std::vector<ps_decoder_s *> loadedDecoders() const;
 
     SphinxModelFiles m_files;
-    std::once_flag m_streamingLoad;
-    Decoder m_streaming;
-    Decoder m_segments;
+    SphinxSearch m_search;
+    QString m_meanFile;
+    std::mutex m_loadMutex; // the decoders may load on different threads
+    Decoder m_live;
+    Decoder m_whole;
+    bool m_liveFailed = false;
+    bool m_wholeFailed = false;
+    bool m_hasChannelMean = false;
     std::mutex m_mutex;
     std::condition_variable m_free;
     bool m_busy = false;
-    double m_streamedSeconds = 0.0;
     std::set<QByteArray> m_added; // words added to the dictionary for dictations
 };
 

@@ -8,6 +8,7 @@
 #include "platform/PlatformError.h"
 
 #include <QDir>
+#include <QStandardPaths>
 #include <sphinxbase/err.h>
 
 namespace talvex {
@@ -54,10 +55,20 @@ QString SphinxSpeechService::defaultModelRoot()
     return configured.isEmpty() ? QStringLiteral("/usr/share/pocketsphinx/model") : configured;
 }
 
-SphinxSpeechService::SphinxSpeechService(QString modelRoot, Preload preload)
-    : m_root(std::move(modelRoot)), m_preload(preload)
+QString SphinxSpeechService::defaultMeanFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/Talvex");
+}
+
+SphinxSpeechService::SphinxSpeechService(QString modelRoot, Preload preload, QString meanFolder,
+                                         std::optional<SphinxSearch> search)
+    : m_root(std::move(modelRoot)), m_preload(preload), m_meanFolder(std::move(meanFolder))
 {
     err_set_logfp(nullptr); // the decoder's own chatter would flood the terminal and the journal
+    QString problem;
+    m_search = search ? *search : sphinxSearchFromEnvironment(&problem);
+    if (!problem.isEmpty())
+        qCWarning(lcSpeech).noquote() << problem;
 }
 
 SphinxModelFiles SphinxSpeechService::filesFor(const QString &locale) const
@@ -120,7 +131,11 @@ std::shared_ptr<SphinxModel> SphinxSpeechService::loadModel(const QString &local
     if (auto model = loadedModel(locale))
         return model;
     qCDebug(lcSpeech) << "Loading the speech model for" << locale;
-    auto model = SphinxModel::load(filesFor(locale), m_preload == Preload::everything);
+    const QString meanFile =
+        m_meanFolder.isEmpty() ? QString() : m_meanFolder + QStringLiteral("/speech-%1.mean").arg(locale);
+    auto model = SphinxModel::load(
+        filesFor(locale), m_search,
+        m_preload == Preload::dictation ? SphinxNormalisation::live : SphinxNormalisation::whole, meanFile);
     std::lock_guard lock(m_mutex);
     m_models.insert(locale, model);
     return model;

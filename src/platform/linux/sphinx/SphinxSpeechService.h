@@ -16,13 +16,18 @@ namespace talvex {
 class SphinxSpeechService final : public SpeechService {
   public:
     static QString defaultModelRoot();
+    /// Where the application keeps what the recogniser learnt of the microphone between runs: the
+    /// cache folder's "Talvex".
+    static QString defaultMeanFolder();
 
-    /// What preparation loads: both decoders, or only what final results need (for a caller that
-    /// transcribes recordings and never shows partial text; the rest then loads on first use).
-    enum class Preload { everything, finalsOnly };
+    /// The decoder preparation loads: the live one that dictations use, or the one for complete
+    /// recordings (a caller that only transcribes files); the other loads on first use.
+    enum class Preload { dictation, recordings };
 
-    explicit SphinxSpeechService(QString modelRoot = defaultModelRoot(),
-                                 Preload preload = Preload::everything);
+    /// `meanFolder` keeps each locale's normalisation between runs; empty keeps nothing (each run
+    /// starts by estimating it). `search` is the search width, by default TALVEX_SPHINX_SEARCH's.
+    explicit SphinxSpeechService(QString modelRoot = defaultModelRoot(), Preload preload = Preload::dictation,
+                                 QString meanFolder = {}, std::optional<SphinxSearch> search = std::nullopt);
 
     bool isAvailable() const override { return true; }
     QCoro::Task<QStringList> supportedLocales() override;
@@ -50,6 +55,8 @@ class SphinxSpeechService final : public SpeechService {
 
     QString m_root;
     Preload m_preload;
+    QString m_meanFolder;
+    SphinxSearch m_search;
     mutable std::mutex m_mutex;
     QHash<QString, std::shared_ptr<SphinxModel>> m_models;
     std::mutex m_loadMutex; // one load at a time, so two preparations never load the same model twice
