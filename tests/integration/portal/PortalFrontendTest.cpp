@@ -128,6 +128,9 @@ TEST(PortalRemoteDesktopThroughTheFrontend, AskedOnceThenPastesByKeySymbol)
         sent << QStringLiteral("%1 %2").arg(arguments.at(2).toInt(), 0, 16).arg(arguments.at(3).toInt());
     }
     EXPECT_EQ(sent, QStringList({"ffe3 1", "76 1", "76 0", "ffe3 0"}));
+    // A terminal without accessibility gets Shift+Insert: each key is its own keysym, not a stand-in.
+    EXPECT_EQ(keyboard.keyFor(ChordKey::shift), (KeyboardKey{XKB_KEY_Shift_L, KeyRole::shift}));
+    EXPECT_EQ(keyboard.keyFor(ChordKey::insert), (KeyboardKey{XKB_KEY_Insert, KeyRole::other}));
     EXPECT_TRUE(settings.value(QLatin1String(PortalRemoteDesktop::restoreTokenKey)).toString().isEmpty());
 }
 

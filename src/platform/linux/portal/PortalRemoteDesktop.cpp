@@ -148,6 +148,8 @@ std::optional<KeyboardKey> PortalRemoteDesktop::keyFor(ChordKey key)
         return KeyboardKey{XKB_KEY_Shift_L, KeyRole::shift};
     case ChordKey::v:
         return KeyboardKey{XKB_KEY_v, KeyRole::other};
+    case ChordKey::insert:
+        return KeyboardKey{XKB_KEY_Insert, KeyRole::other};
     }
     return std::nullopt;
 }

@@ -51,6 +51,9 @@ std::optional<KeyboardKey> WaylandKeyboardPoster::keyFor(ChordKey key)
     case ChordKey::v:
         wanted = XKB_KEY_v;
         break;
+    case ChordKey::insert:
+        wanted = XKB_KEY_Insert;
+        break;
     }
     const XkbKeymap &keymap = m_keyboard->keymap();
     // The keyboard types in its first layout, so only a key that types the symbol there will do.
