@@ -134,6 +134,8 @@ QString CommandLine::help()
                "  TALVEX_LLM_MODEL      The model the server should use.\n"
                "  TALVEX_SPHINX_MODELS  The folder of PocketSphinx models (default\n"
                "                        /usr/share/pocketsphinx/model).\n"
+               "  TALVEX_SPHINX_SEARCH  PocketSphinx's search width: fast (default) or accurate\n"
+               "                        (about twice the work for somewhat fewer errors).\n"
                "  TALVEX_STT_URL        A local transcription server for the final text (loopback\n"
                "                        only; unset or \"off\": PocketSphinx alone).\n"
                "  TALVEX_STT_MODEL      The model that server should use.\n"
