@@ -29,7 +29,7 @@ class SoundServer {
         QFile file(script);
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             file.write(
-                QStringLiteral("load-module module-native-protocol-unix auth-anonymous=1 socket=%1\n%2\n")
+                QStringLiteral("%2\nload-module module-native-protocol-unix auth-anonymous=1 socket=%1\n")
                     .arg(socket, modules)
                     .toUtf8());
         file.close();
@@ -42,7 +42,7 @@ class SoundServer {
                          QStringLiteral("--system=no"), QStringLiteral("--use-pid-file=no"),
                          QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--realtime=no"),
                          QStringLiteral("--high-priority=no"), QStringLiteral("--log-level=error")});
-        // Ready once the protocol module has made its socket.
+        // Ready once the protocol module, loaded last, has made its socket: the sources exist by then.
         m_ready = m_process.waitForStarted() && QTest::qWaitFor([&] { return QFile::exists(socket); }, 20000);
     }
     ~SoundServer()

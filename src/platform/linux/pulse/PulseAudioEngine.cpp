@@ -171,6 +171,10 @@ PulseAudioEngine::Probe PulseAudioEngine::probeBlocking()
 
     SourceLookup lookup;
     lookup.loop = m_loop.get();
+    // A connection kept from an earlier probe may belong to a server that has just gone; its
+    // questions then go unanswered, and the context's failure ends the wait.
+    const auto serverGone = [this] { return !PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context.get())); };
+    const auto answeredOrGone = [&] { return lookup.done || serverGone(); };
     if (m_sourceRequest.isEmpty()) {
         auto *op = pa_context_get_server_info(
             m_context.get(),
@@ -183,7 +187,7 @@ PulseAudioEngine::Probe PulseAudioEngine::probeBlocking()
             },
             &lookup);
         if (op) {
-            waitFor(m_loop.get(), [&] { return lookup.done; });
+            waitFor(m_loop.get(), answeredOrGone);
             pa_operation_unref(op);
         }
     } else {
@@ -208,9 +212,15 @@ PulseAudioEngine::Probe PulseAudioEngine::probeBlocking()
             },
             &lookup);
         if (op) {
-            waitFor(m_loop.get(), [&] { return lookup.done; });
+            waitFor(m_loop.get(), answeredOrGone);
             pa_operation_unref(op);
         }
+    }
+    if (!lookup.found && serverGone()) {
+        probe.authorization = MicrophoneAuthorization::restricted;
+        probe.problem = MicrophoneProblem::noSoundServer;
+        probe.error = QString::fromUtf8(pa_strerror(pa_context_errno(m_context.get())));
+        return probe;
     }
     if (!lookup.found) {
         // Reachable but nothing to capture from: as good as no server for dictation.
