@@ -152,6 +152,12 @@ QCoro::Task<QString> LiveDictation::finish()
         throw TalvexException(TalvexError::emptyAudio);
     }
     stopCapture();
+    // Whatever reached the recogniser before the loss is only part of what was said: pasting it
+    // would look like a success.
+    if (const MicrophoneProblem lost = m_engine->captureLost(); lost != MicrophoneProblem::none) {
+        co_await cancel();
+        throw CaptureLost(lost);
+    }
 
     // Each failure cancels the session before it surfaces; the error is taken out of the catch
     // block first because a coroutine cannot suspend inside one.

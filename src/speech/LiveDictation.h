@@ -11,11 +11,23 @@
 #include <QCoro/QCoroTask>
 #include <QString>
 #include <QStringList>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
 
 namespace talvex {
+
+/// The recording was cut short because the audio engine lost its capture (`problem` says how).
+class CaptureLost final : public std::exception {
+  public:
+    explicit CaptureLost(MicrophoneProblem problem) : m_problem(problem) {}
+    MicrophoneProblem problem() const { return m_problem; }
+    const char *what() const noexcept override { return "capture lost"; }
+
+  private:
+    MicrophoneProblem m_problem;
+};
 
 /// One recording: opens the microphone, streams converted audio into the recogniser, reports the
 /// running text and waveform frames, and on finish hands back the final transcript. Main thread only;

@@ -71,6 +71,8 @@ class AudioEngineDouble final : public AudioEngine {
     std::optional<QString> startError;
     QStringList calls;
     bool running = false;
+    /// Set by a test to make the capture end by itself, as when the sound server goes away.
+    MicrophoneProblem lost = MicrophoneProblem::none;
 
     MicrophoneAuthorization authorizationStatus() override
     {
@@ -133,6 +135,8 @@ class AudioEngineDouble final : public AudioEngine {
         calls << "stop";
         running = false;
     }
+
+    MicrophoneProblem captureLost() const override { return lost; }
 
     bool hasTap() const { return static_cast<bool>(m_tap); }
 

@@ -28,6 +28,7 @@ public:
     void removeTap() override { m_engine->removeTap(); }
     QCoro::Task<> start() override { return m_engine->start(); }
     void stop() override { m_engine->stop(); }
+    MicrophoneProblem captureLost() const override { return m_engine->captureLost(); }
 
 private:
     std::shared_ptr<AudioEngineDouble> m_engine;

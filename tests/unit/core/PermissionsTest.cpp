@@ -214,3 +214,33 @@ TEST(PermissionRequestTest, MissingMicrophoneSaysWhatToFixAndTheNextDictationWor
         EXPECT_EQ(h.controller().library().history.size(), 1);
     }
 }
+
+TEST(PermissionRequestTest, CaptureLostWhileRecordingEndsTheDictationWithWhatToFixAndTheNextWorks)
+{
+    const struct {
+        MicrophoneProblem lost;
+        QString message;
+    } cases[] = {
+        {MicrophoneProblem::noSoundServer,
+         QStringLiteral("Talvex couldn\u2019t reach the sound server. Start PulseAudio or PipeWire, then try again.")},
+        {MicrophoneProblem::noCaptureSource,
+         QStringLiteral("Talvex could not start the microphone. Check your input device in Sound settings.")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.message.toStdString());
+        ControllerHarness h;
+        h.make();
+        h.pasteLands();
+        ASSERT_TRUE(h.startRecording(10.0));
+        h.engine()->deliver(4800);
+        h.engine()->lost = c.lost; // the server went away mid-sentence
+        ASSERT_TRUE(h.finishRecording(11.0));
+        EXPECT_EQ(h.controller().message(), c.message);
+        EXPECT_TRUE(h.controller().library().history.isEmpty()) << "a cut-off recording is not a transcript";
+        EXPECT_TRUE(h.keyboard.posts.isEmpty()) << "nothing is pasted";
+
+        ASSERT_TRUE(h.startRecording(20.0));
+        ASSERT_TRUE(h.finishRecording(21.0));
+        EXPECT_EQ(h.controller().library().history.size(), 1);
+    }
+}
