@@ -78,6 +78,10 @@ class LiveDictation final {
     void stopCapture();
 
     /// After finish(): the recogniser's sentence about a final text that came from a fallback, if any.
+    /// `handler` runs once, on the audio thread, when the recording ends by itself (the sound
+    /// server went away); finish() then fails with CaptureLost. Set before start().
+    void setCaptureLostHandler(std::function<void()> handler) { m_engine->setCaptureLostHandler(std::move(handler)); }
+
     std::optional<QString> finalNote() const { return m_module ? m_module->finalNote() : std::nullopt; }
 
     /// For tests and diagnostics.

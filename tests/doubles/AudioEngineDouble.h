@@ -137,6 +137,14 @@ class AudioEngineDouble final : public AudioEngine {
     }
 
     MicrophoneProblem captureLost() const override { return lost; }
+    void setCaptureLostHandler(std::function<void()> handler) override { m_lostHandler = std::move(handler); }
+    /// The capture ends by itself, as the engine thread would report it.
+    void loseCapture(MicrophoneProblem reason)
+    {
+        lost = reason;
+        if (m_lostHandler)
+            m_lostHandler();
+    }
 
     bool hasTap() const { return static_cast<bool>(m_tap); }
 
@@ -151,6 +159,7 @@ class AudioEngineDouble final : public AudioEngine {
 
   private:
     TapBlock m_tap;
+    std::function<void()> m_lostHandler;
 };
 
 } // namespace talvex::test

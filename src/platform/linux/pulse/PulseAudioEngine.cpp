@@ -339,6 +339,8 @@ void PulseAudioEngine::startBlocking()
                     serverGone ? MicrophoneProblem::noSoundServer : MicrophoneProblem::noCaptureSource;
                 qCWarning(lcAudio) << "The recording stream failed:"
                                    << (serverGone ? "the sound server went away" : "its source was removed");
+                if (engine->m_captureLostHandler)
+                    engine->m_captureLostHandler();
             }
             signalLoop(engine->m_loop.get());
         },
@@ -366,6 +368,11 @@ void PulseAudioEngine::startBlocking()
         m_stream.reset();
         throw PlatformError(reason);
     }
+}
+
+void PulseAudioEngine::setCaptureLostHandler(std::function<void()> handler)
+{
+    m_captureLostHandler = std::move(handler);
 }
 
 void PulseAudioEngine::onRead()

@@ -34,6 +34,7 @@ class PulseAudioEngine final : public AudioEngine {
     QCoro::Task<> start() override;
     void stop() override;
     MicrophoneProblem captureLost() const override { return m_captureLost; }
+    void setCaptureLostHandler(std::function<void()> handler) override;
 
     struct MainloopDeleter {
         void operator()(pa_threaded_mainloop *loop) const;
@@ -74,6 +75,7 @@ class PulseAudioEngine final : public AudioEngine {
     std::int64_t m_pendingFrames = 0;
     // Set on libpulse's thread when the recording stream fails; read from any thread.
     std::atomic<MicrophoneProblem> m_captureLost = MicrophoneProblem::none;
+    std::function<void()> m_captureLostHandler; // set before start(), called on libpulse's thread
 };
 
 } // namespace talvex
