@@ -7,7 +7,6 @@
 // come back as it was, so that case comes after every case that needs it.
 #include "DictationHarness.h"
 #include "WordErrorRate.h"
-#include "Xcb.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -269,19 +268,23 @@ TEST_F(VanishingServicesTest, SoundServerKilledWhileRecordingEndsWithItsSentence
 
 TEST_F(VanishingServicesTest, XServerEndingEndsTalvexWithOneSentenceAndAFailureStatus)
 {
-    // A display of its own, so the rest of the desktop survives.
-    int number = 90;
-    while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
-        ++number;
-    const QString display = QStringLiteral(":%1").arg(number);
+    // A display of its own, so the rest of the desktop survives; the server picks a free number
+    // and writes it to its standard output.
     QProcess xserver;
     xserver.start(QStringLiteral("Xvfb"),
-                  {display, QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
-                   QStringLiteral("0"), QStringLiteral("1024x768x24")});
+                  {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                   QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                   QStringLiteral("1024x768x24")});
     ASSERT_TRUE(xserver.waitForStarted());
-    const QByteArray displayName = display.toLocal8Bit();
-    ASSERT_TRUE(waitFor([&] { return bool(x11::connectToDisplay(displayName.constData())); },
-                        std::chrono::seconds(30)));
+    QByteArray number;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            number += xserver.readAllStandardOutput();
+            return number.contains('\n');
+        },
+        std::chrono::seconds(30)))
+        << "Xvfb never said which display it took";
+    const QString display = QLatin1Char(':') + QString::fromLatin1(number.trimmed());
     QString error;
     ASSERT_TRUE(talvex.start({std::nullopt, {QStringLiteral("DISPLAY=") + display}}, &error))
         << error.toStdString();
