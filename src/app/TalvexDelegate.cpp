@@ -41,6 +41,10 @@ TalvexDelegate::TalvexDelegate(ControllerServices services, ShellServices shell,
     connect(m_controller.get(), &DictationController::phaseChanged, this, &TalvexDelegate::logPhase);
     connect(m_controller.get(), &DictationController::speechStatusChanged, this,
             [this] { qCInfo(lcApp).noquote() << "Speech status:" << m_controller->speechStatus(); });
+    // The message is the system's own sentence or note, never dictated text.
+    connect(m_controller.get(), &DictationController::messageChanged, this, [this] {
+        qCDebug(lcApp).noquote() << "Message:" << m_controller->message().value_or(QStringLiteral("none"));
+    });
 
     MenuActions actions;
     actions.openOnboarding = [this] { openOnboarding(); };

@@ -4,6 +4,7 @@
 #include "CommandLine.h"
 #include "ControlClient.h"
 #include "ControlService.h"
+#include "DisplayLossNotice.h"
 #include "LinuxServices.h"
 #include "ServerFinalSpeechService.h"
 #include "SessionBackends.h"
@@ -147,6 +148,8 @@ int runApplication(int argc, char **argv, const talvex::CommandLine &line)
     }
 
     QApplication app(argc, argv);
+    // Losing the display ends the process from inside Qt: the user reads one sentence about it.
+    talvex::DisplayLossNotice displayLoss;
     // Debug lines (each shortcut event, each phase) are for diagnosis; QT_LOGGING_RULES turns them on.
     QLoggingCategory::setFilterRules(
         QStringLiteral("talvex.*.debug=false\ncom.quindlark.talvex.*.debug=false"));

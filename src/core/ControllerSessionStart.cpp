@@ -222,6 +222,16 @@ QCoro::Task<DictationController::Step> DictationController::startLiveSession(con
             },
             Qt::QueuedConnection);
     };
+    // A recording whose sound server went away ends now, as a release would end it, and says why.
+    start.session->setCaptureLostHandler([weak, id] {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [weak, id] {
+                if (weak && weak->isCurrent(id) && weak->m_phase == Phase::recording)
+                    weak->stopRecording();
+            },
+            Qt::QueuedConnection);
+    });
     co_await start.session->start(std::move(transcriber), start.snapshot.contextWords(), update, meter,
                                   start.token);
     co_return start.isCurrent() ? Step::next : Step::leave;

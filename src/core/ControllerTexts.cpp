@@ -1,6 +1,7 @@
 #include "ControllerTexts.h"
 
 #include "platform/PlatformError.h"
+#include "speech/LiveDictation.h"
 #include "speech/TalvexError.h"
 
 #include <QFileInfo>
@@ -15,6 +16,9 @@ QString describe(const std::exception_ptr &failure)
             std::rethrow_exception(failure);
     } catch (const TalvexException &error) {
         return errorDescription(error.error());
+    } catch (const CaptureLost &lost) {
+        return lost.problem() == MicrophoneProblem::noSoundServer ? soundServerUnreachable()
+                                                                   : errorDescription(TalvexError::microphoneInput);
     } catch (const PlatformError &error) {
         return error.description();
     } catch (const std::exception &error) {

@@ -67,6 +67,15 @@ class AudioEngine {
     /// Stops capture; no tap call runs after it returns. Stopping a stopped engine does nothing.
     virtual void stop() = 0;
 
+    /// Why the capture that start() began ended by itself, cutting the recording short:
+    /// noSoundServer when the server went away, noCaptureSource when the source was removed;
+    /// none while capture runs as asked. Any thread may ask.
+    virtual MicrophoneProblem captureLost() const { return MicrophoneProblem::none; }
+
+    /// `handler` runs once on the engine's thread when capture ends by itself (see captureLost()),
+    /// so a hands-free dictation does not go on recording nothing. Set before start().
+    virtual void setCaptureLostHandler(std::function<void()> handler) { (void)handler; }
+
     /// How many converted buffers wait for the recogniser. Engines that play stored audio as fast as
     /// it is consumed use it to stay just ahead of the recogniser; live sources ignore it.
     virtual void setConsumerBacklog(std::function<std::size_t()> backlog) { (void)backlog; }

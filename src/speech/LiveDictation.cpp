@@ -147,12 +147,17 @@ QCoro::Task<QString> LiveDictation::finish()
         co_await cancel();
         throw TalvexException(TalvexError::emptyAudio);
     }
+    // Whatever reached the recogniser before the loss is only part of what was said: pasting it
+    // would look like a success. The loss is the reason, however short the recording was.
+    if (const MicrophoneProblem lost = m_engine->captureLost(); lost != MicrophoneProblem::none) {
+        co_await cancel();
+        throw CaptureLost(lost);
+    }
     if (!(m_clock.now() - *m_started > minimumDuration)) {
         co_await cancel();
         throw TalvexException(TalvexError::emptyAudio);
     }
     stopCapture();
-
     // Each failure cancels the session before it surfaces; the error is taken out of the catch
     // block first because a coroutine cannot suspend inside one.
     std::exception_ptr failure;

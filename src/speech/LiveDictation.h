@@ -11,11 +11,23 @@
 #include <QCoro/QCoroTask>
 #include <QString>
 #include <QStringList>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
 
 namespace talvex {
+
+/// The recording was cut short because the audio engine lost its capture (`problem` says how).
+class CaptureLost final : public std::exception {
+  public:
+    explicit CaptureLost(MicrophoneProblem problem) : m_problem(problem) {}
+    MicrophoneProblem problem() const { return m_problem; }
+    const char *what() const noexcept override { return "capture lost"; }
+
+  private:
+    MicrophoneProblem m_problem;
+};
 
 /// One recording: opens the microphone, streams converted audio into the recogniser, reports the
 /// running text and waveform frames, and on finish hands back the final transcript. Main thread only;
@@ -66,6 +78,10 @@ class LiveDictation final {
     void stopCapture();
 
     /// After finish(): the recogniser's sentence about a final text that came from a fallback, if any.
+    /// `handler` runs once, on the audio thread, when the recording ends by itself (the sound
+    /// server went away); finish() then fails with CaptureLost. Set before start().
+    void setCaptureLostHandler(std::function<void()> handler) { m_engine->setCaptureLostHandler(std::move(handler)); }
+
     std::optional<QString> finalNote() const { return m_module ? m_module->finalNote() : std::nullopt; }
 
     /// For tests and diagnostics.

@@ -71,6 +71,8 @@ class AudioEngineDouble final : public AudioEngine {
     std::optional<QString> startError;
     QStringList calls;
     bool running = false;
+    /// Set by a test to make the capture end by itself, as when the sound server goes away.
+    MicrophoneProblem lost = MicrophoneProblem::none;
 
     MicrophoneAuthorization authorizationStatus() override
     {
@@ -134,6 +136,16 @@ class AudioEngineDouble final : public AudioEngine {
         running = false;
     }
 
+    MicrophoneProblem captureLost() const override { return lost; }
+    void setCaptureLostHandler(std::function<void()> handler) override { m_lostHandler = std::move(handler); }
+    /// The capture ends by itself, as the engine thread would report it.
+    void loseCapture(MicrophoneProblem reason)
+    {
+        lost = reason;
+        if (m_lostHandler)
+            m_lostHandler();
+    }
+
     bool hasTap() const { return static_cast<bool>(m_tap); }
 
     /// Hands one buffer of `frames` frames of `value` to the tap, as the engine thread would.
@@ -147,6 +159,7 @@ class AudioEngineDouble final : public AudioEngine {
 
   private:
     TapBlock m_tap;
+    std::function<void()> m_lostHandler;
 };
 
 } // namespace talvex::test

@@ -490,8 +490,11 @@ void LoopbackModelServer::serve(QTcpSocket *socket)
         answer.isEmpty() ? QByteArray() : QJsonDocument(answer).toJson(QJsonDocument::Compact);
     QByteArray response =
         answer.isEmpty() ? QByteArray("HTTP/1.1 404 Not Found\r\n") : QByteArray("HTTP/1.1 200 OK\r\n");
+    const bool cut = requestLine.startsWith("POST ") && m_cutAnswers > 0;
+    if (cut)
+        --m_cutAnswers;
     response += "Content-Type: application/json\r\nConnection: close\r\nContent-Length: " +
-                QByteArray::number(payload.size()) + "\r\n\r\n" + payload;
+                QByteArray::number(payload.size()) + "\r\n\r\n" + (cut ? payload.left(payload.size() / 2) : payload);
     socket->write(response);
     socket->disconnectFromHost();
 }

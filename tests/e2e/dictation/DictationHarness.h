@@ -98,6 +98,10 @@ class TalvexProcess final {
     bool waitForExit();
 
     qint64 pid() const { return m_process.processId(); }
+    /// How the ended talvex ended: its exit code, and whether it ended by itself (not by a signal).
+    int exitCode() const { return m_process.exitCode(); }
+    bool exitedNormally() const { return m_process.exitStatus() == QProcess::NormalExit; }
+    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     QString libraryPath() const;
     /// The library file as talvex wrote it; absent when missing or not decodable.
     std::optional<Library> readLibrary() const;
@@ -163,6 +167,8 @@ class LoopbackModelServer final {
     QString url() const;
     /// Completions answered so far.
     int completions() const { return m_completions; }
+    /// The next `count` completions die mid-answer: half the body is sent, then the connection closes.
+    void cutAnswers(int count) { m_cutAnswers = count; }
 
   private:
     void serve(QTcpSocket *socket);
@@ -170,6 +176,7 @@ class LoopbackModelServer final {
     std::function<QString(const QString &)> m_rewrite;
     std::unique_ptr<QTcpServer> m_server;
     int m_completions = 0;
+    int m_cutAnswers = 0;
 };
 /// Runs the event loop until `condition` holds, checking it every `interval`; false on timeout.
 bool waitFor(const std::function<bool()> &condition, std::chrono::milliseconds timeout,

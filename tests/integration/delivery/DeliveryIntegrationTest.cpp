@@ -471,6 +471,23 @@ TEST_F(DeliveryIntegrationTest, KeysHeldThroughXTestAreNotOnAnyRealKeyboard)
     expectNoKeyDown();
 }
 
+TEST_F(DeliveryIntegrationTest, APosterThatGoesMidKeystrokeReleasesWhatItPressed)
+{
+    // The quit wait can run out between the paste chord's press and its release.
+    auto poster = std::make_unique<x11::X11KeyboardPoster>();
+    const auto control = poster->keyFor(ChordKey::control);
+    const auto v = poster->keyFor(ChordKey::v);
+    ASSERT_TRUE(control && v);
+    ASSERT_TRUE(poster->post(*control, true));
+    ASSERT_TRUE(poster->post(*v, true));
+    ASSERT_TRUE(poster->post(*v, false));
+    ASSERT_TRUE(poster->post(*v, true));
+    const auto held = keyboard.heldKeys();
+    EXPECT_EQ(held.size(), 2u) << "Control and V are down before the poster goes";
+    poster.reset();
+    expectNoKeyDown();
+}
+
 TEST_F(DeliveryIntegrationTest, AccessibilityTurnedOffIsTurnedBackOnByTheRequest)
 {
     QDBusMessage set = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),

@@ -28,6 +28,11 @@ public:
     void removeTap() override { m_engine->removeTap(); }
     QCoro::Task<> start() override { return m_engine->start(); }
     void stop() override { m_engine->stop(); }
+    MicrophoneProblem captureLost() const override { return m_engine->captureLost(); }
+    void setCaptureLostHandler(std::function<void()> handler) override
+    {
+        m_engine->setCaptureLostHandler(std::move(handler));
+    }
 
 private:
     std::shared_ptr<AudioEngineDouble> m_engine;

@@ -4,7 +4,7 @@
 #include "ControllerHarness.h"
 
 #include <QSignalSpy>
-
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace talvex;
@@ -211,6 +211,49 @@ TEST(PermissionRequestTest, MissingMicrophoneSaysWhatToFixAndTheNextDictationWor
         ASSERT_TRUE(h.startRecording(10.0));
         EXPECT_TRUE(h.controller().microphoneReady());
         ASSERT_TRUE(h.finishRecording(11.0));
+        EXPECT_EQ(h.controller().library().history.size(), 1);
+    }
+}
+
+TEST(PermissionRequestTest, CaptureLostWhileRecordingEndsTheDictationWithWhatToFixAndTheNextWorks)
+{
+    const QString noServer =
+        QStringLiteral("Talvex couldn\u2019t reach the sound server. Start PulseAudio or PipeWire, then try again.");
+    const QString noSource =
+        QStringLiteral("Talvex could not start the microphone. Check your input device in Sound settings.");
+    const struct {
+        MicrophoneProblem lost;
+        bool reported; ///< the engine tells at once; else the loss is only found at the release
+        QString message;
+    } cases[] = {
+        {MicrophoneProblem::noSoundServer, true, noServer},
+        {MicrophoneProblem::noSoundServer, false, noServer},
+        {MicrophoneProblem::noCaptureSource, true, noSource},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.message.toStdString() + (c.reported ? " (reported)" : ""));
+        ControllerHarness h;
+        h.make();
+        h.pasteLands();
+        ASSERT_TRUE(h.startRecording(10.0));
+        h.engine()->deliver(4800);
+        if (c.reported) {
+            // Hands-free recording of nothing ends without waiting for the user.
+            h.engine()->loseCapture(c.lost);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return h.controller().phase() == Phase::idle; }, 5000));
+            h.release(11.0);
+            h.drain();
+        } else {
+            h.engine()->lost = c.lost;
+            ASSERT_TRUE(h.finishRecording(11.0));
+        }
+        EXPECT_EQ(h.controller().phase(), Phase::idle);
+        EXPECT_EQ(h.controller().message(), c.message);
+        EXPECT_TRUE(h.controller().library().history.isEmpty()) << "a cut-off recording is not a transcript";
+        EXPECT_TRUE(h.keyboard.posts.isEmpty()) << "nothing is pasted";
+
+        ASSERT_TRUE(h.startRecording(20.0));
+        ASSERT_TRUE(h.finishRecording(21.0));
         EXPECT_EQ(h.controller().library().history.size(), 1);
     }
 }

@@ -335,8 +335,26 @@ void PulseAudioEngine::startBlocking()
 
     m_pending.assign(static_cast<std::size_t>(m_bufferFrames * m_format.channelCount), 0.0f);
     m_pendingFrames = 0;
+    m_captureLost = MicrophoneProblem::none;
+    // A stream fails when its server goes away (its context fails with it) or its source is
+    // removed; a stream stopped by stop() has its callbacks removed first, so only a loss is noted.
     pa_stream_set_state_callback(
-        m_stream.get(), [](pa_stream *, void *loop) { signalLoop(loop); }, m_loop.get());
+        m_stream.get(),
+        [](pa_stream *stream, void *self) {
+            auto *engine = static_cast<PulseAudioEngine *>(self);
+            if (pa_stream_get_state(stream) == PA_STREAM_FAILED) {
+                const bool serverGone =
+                    !PA_CONTEXT_IS_GOOD(pa_context_get_state(pa_stream_get_context(stream)));
+                engine->m_captureLost =
+                    serverGone ? MicrophoneProblem::noSoundServer : MicrophoneProblem::noCaptureSource;
+                qCWarning(lcAudio) << "The recording stream failed:"
+                                   << (serverGone ? "the sound server went away" : "its source was removed");
+                if (engine->m_captureLostHandler)
+                    engine->m_captureLostHandler();
+            }
+            signalLoop(engine->m_loop.get());
+        },
+        this);
     pa_stream_set_read_callback(
         m_stream.get(),
         [](pa_stream *, std::size_t, void *self) { static_cast<PulseAudioEngine *>(self)->onRead(); }, this);
@@ -360,6 +378,11 @@ void PulseAudioEngine::startBlocking()
         m_stream.reset();
         throw PlatformError(reason);
     }
+}
+
+void PulseAudioEngine::setCaptureLostHandler(std::function<void()> handler)
+{
+    m_captureLostHandler = std::move(handler);
 }
 
 void PulseAudioEngine::onRead()

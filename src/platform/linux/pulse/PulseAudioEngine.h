@@ -3,6 +3,7 @@
 #include "platform/AudioEngine.h"
 
 #include <QString>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -32,6 +33,8 @@ class PulseAudioEngine final : public AudioEngine {
     void removeTap() override;
     QCoro::Task<> start() override;
     void stop() override;
+    MicrophoneProblem captureLost() const override { return m_captureLost; }
+    void setCaptureLostHandler(std::function<void()> handler) override;
 
     struct MainloopDeleter {
         void operator()(pa_threaded_mainloop *loop) const;
@@ -70,6 +73,9 @@ class PulseAudioEngine final : public AudioEngine {
     std::int64_t m_bufferFrames = 2048;
     std::vector<float> m_pending;
     std::int64_t m_pendingFrames = 0;
+    // Set on libpulse's thread when the recording stream fails; read from any thread.
+    std::atomic<MicrophoneProblem> m_captureLost = MicrophoneProblem::none;
+    std::function<void()> m_captureLostHandler; // set before start(), called on libpulse's thread
 };
 
 } // namespace talvex

@@ -61,6 +61,15 @@ X11KeyboardPoster::X11KeyboardPoster(const char *display) : m_connection(connect
     }
 }
 
+X11KeyboardPoster::~X11KeyboardPoster()
+{
+    const std::set<std::uint8_t> pressed = m_pressed;
+    for (const std::uint8_t keycode : pressed) {
+        qCWarning(lcX11) << "key posting: releasing key" << keycode << "left down";
+        post(KeyboardKey{keycode, KeyRole::other}, false);
+    }
+}
+
 bool X11KeyboardPoster::canPostEvents() { return m_connection && m_hasXTest; }
 
 bool X11KeyboardPoster::requestPostEventAccess() { return canPostEvents(); }
@@ -163,9 +172,15 @@ bool X11KeyboardPoster::post(const KeyboardKey &key, bool down)
                                                     static_cast<std::uint8_t>(key.id), XCB_CURRENT_TIME, m_root, 0, 0, 0);
     // Checking waits for the server, so the key has reached it before the caller's next step.
     XcbReply<xcb_generic_error_t> error(xcb_request_check(c, cookie));
-    if (error)
+    if (error) {
         qCWarning(lcX11) << "XTest refused a key event, error" << error->error_code;
-    return !error;
+        return false;
+    }
+    if (down)
+        m_pressed.insert(static_cast<std::uint8_t>(key.id));
+    else
+        m_pressed.erase(static_cast<std::uint8_t>(key.id));
+    return true;
 }
 
 } // namespace talvex::x11

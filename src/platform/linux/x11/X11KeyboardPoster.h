@@ -5,6 +5,9 @@
 
 #include <xcb/xcb_keysyms.h>
 
+#include <cstdint>
+#include <set>
+
 namespace talvex::x11 {
 
 /// Key posting through XTest on its own X connection (lock state does not carry across connections,
@@ -13,6 +16,11 @@ class X11KeyboardPoster final : public KeyboardPoster {
 public:
     /// Connects to $DISPLAY, or `display`; without a server every answer is "cannot".
     explicit X11KeyboardPoster(const char *display = nullptr);
+    /// Releases every key this poster pressed and has not released yet: a quit in the middle of a
+    /// paste keystroke must not leave Ctrl or V down on the server.
+    ~X11KeyboardPoster() override;
+    X11KeyboardPoster(const X11KeyboardPoster &) = delete;
+    X11KeyboardPoster &operator=(const X11KeyboardPoster &) = delete;
 
     bool canPostEvents() override;
     bool requestPostEventAccess() override;
@@ -36,6 +44,8 @@ private:
     xcb_window_t m_root = XCB_NONE;
     bool m_hasXTest = false;
     bool m_hasXInput = false;
+    /// Keycodes pressed through this poster and not yet released.
+    std::set<std::uint8_t> m_pressed;
 };
 
 } // namespace talvex::x11
