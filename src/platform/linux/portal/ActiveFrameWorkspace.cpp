@@ -21,14 +21,7 @@ std::optional<RunningApplication> ActiveFrameWorkspace::frontmostApplication()
     // Toolkits name the application after its program or its application ID.
     app.windowClass = frame->applicationName;
     app.windowInstance = frame->applicationName;
-    if (const auto entry =
-            m_entries.find(frame->applicationName, frame->applicationName, frame->applicationName)) {
-        app.applicationID = entry->id;
-        app.name = entry->name;
-    } else if (!frame->applicationName.isEmpty()) {
-        app.applicationID = frame->applicationName;
-        app.name = frame->applicationName;
-    }
+    xdg::nameAfterEntry(app, m_entries, frame->applicationName);
     return app;
 }
 

@@ -63,13 +63,7 @@ std::optional<RunningApplication> SwayWorkspace::frontmostApplication()
     // A native window names itself by app_id; an Xwayland one by its WM_CLASS.
     app.windowClass = appId.isEmpty() ? x11.value(QLatin1String("class")).toString() : appId;
     app.windowInstance = appId.isEmpty() ? x11.value(QLatin1String("instance")).toString() : appId;
-    if (const auto entry = m_entries.find(appId, app.windowClass, app.windowInstance)) {
-        app.applicationID = entry->id;
-        app.name = entry->name;
-    } else if (!app.windowClass.isEmpty()) {
-        app.applicationID = app.windowClass;
-        app.name = app.windowClass;
-    }
+    xdg::nameAfterEntry(app, m_entries, appId);
     return app;
 }
 

@@ -139,13 +139,7 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication()
         app.windowClass = parts.value(1).isEmpty() ? QString() : QString::fromLocal8Bit(parts.value(1));
     }
     const QString toolkitId = QString::fromUtf8(property(window, m_atoms.gtkApplicationId, m_atoms.utf8String).value_or(QByteArray()));
-    if (const auto entry = m_entries.find(toolkitId, app.windowClass, app.windowInstance)) {
-        app.applicationID = entry->id;
-        app.name = entry->name;
-    } else if (!app.windowClass.isEmpty()) {
-        app.applicationID = app.windowClass;
-        app.name = app.windowClass;
-    }
+    xdg::nameAfterEntry(app, m_entries, toolkitId);
     return app;
 }
 

@@ -19,6 +19,17 @@ RunningApplication thisApplication()
     return app;
 }
 
+void nameAfterEntry(RunningApplication &app, const DesktopEntries &entries, const QString &applicationId)
+{
+    if (const auto entry = entries.find(applicationId, app.windowClass, app.windowInstance)) {
+        app.applicationID = entry->id;
+        app.name = entry->name;
+    } else if (!app.windowClass.isEmpty()) {
+        app.applicationID = app.windowClass;
+        app.name = app.windowClass;
+    }
+}
+
 std::vector<QRectF> qtScreens()
 {
     std::vector<QRectF> result;
