@@ -421,18 +421,40 @@ quint16 closedLoopbackPort()
     return port;
 }
 
+// --- Loopback HTTP
+
+void serveOnLoopback(QTcpServer &server, std::function<void(QTcpSocket *, const HttpRequest &)> serve)
+{
+    server.listen(QHostAddress::LocalHost, 0);
+    QObject::connect(&server, &QTcpServer::newConnection, &server, [&server, serve = std::move(serve)] {
+        while (QTcpSocket *socket = server.nextPendingConnection()) {
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, serve] {
+                // Waits for the whole request: headers, then as many body bytes as Content-Length says.
+                const QByteArray data = socket->peek(socket->bytesAvailable());
+                const qsizetype headerEnd = data.indexOf("\r\n\r\n");
+                if (headerEnd < 0)
+                    return;
+                qsizetype length = 0;
+                for (const QByteArray &line : data.left(headerEnd).split('\n')) {
+                    if (line.toLower().startsWith("content-length:"))
+                        length = line.mid(15).trimmed().toLongLong();
+                }
+                if (data.size() < headerEnd + 4 + length)
+                    return;
+                socket->read(headerEnd + 4 + length);
+                serve(socket, HttpRequest{data.left(data.indexOf("\r\n")), data.mid(headerEnd + 4, length)});
+            });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+}
+
 // --- LoopbackModelServer
 
 LoopbackModelServer::LoopbackModelServer(std::function<QString(const QString &)> rewrite)
     : m_rewrite(std::move(rewrite)), m_server(std::make_unique<QTcpServer>())
 {
-    m_server->listen(QHostAddress::LocalHost, 0);
-    QObject::connect(m_server.get(), &QTcpServer::newConnection, [this] {
-        while (QTcpSocket *socket = m_server->nextPendingConnection()) {
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { serve(socket); });
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        }
-    });
+    serveOnLoopback(*m_server, [this](QTcpSocket *socket, const HttpRequest &request) { serve(socket, request); });
 }
 
 LoopbackModelServer::~LoopbackModelServer() = default;
@@ -447,23 +469,10 @@ QString LoopbackModelServer::url() const
     return QStringLiteral("http://127.0.0.1:%1/v1").arg(m_server->serverPort());
 }
 
-void LoopbackModelServer::serve(QTcpSocket *socket)
+void LoopbackModelServer::serve(QTcpSocket *socket, const HttpRequest &request)
 {
-    // Waits for the whole request: headers, then as many body bytes as Content-Length says.
-    const QByteArray request = socket->peek(socket->bytesAvailable());
-    const qsizetype headerEnd = request.indexOf("\r\n\r\n");
-    if (headerEnd < 0)
-        return;
-    qsizetype length = 0;
-    for (const QByteArray &line : request.left(headerEnd).split('\n')) {
-        if (line.toLower().startsWith("content-length:"))
-            length = line.mid(15).trimmed().toLongLong();
-    }
-    if (request.size() < headerEnd + 4 + length)
-        return;
-    socket->read(headerEnd + 4 + length);
-    const QByteArray requestLine = request.left(request.indexOf("\r\n"));
-    const QByteArray body = request.mid(headerEnd + 4, length);
+    const QByteArray &requestLine = request.line;
+    const QByteArray &body = request.body;
 
     QJsonObject answer;
     if (requestLine.startsWith("GET ") && requestLine.contains("/models")) {

@@ -155,6 +155,17 @@ quint16 closedLoopbackPort();
 /// A chat-completions server on the loopback interface that answers at once: it lists one model
 /// and answers every completion with `rewrite` applied to the dictation in the prompt (the text
 /// after its "Dictation:" line). Serves from this thread's event loop.
+/// One whole HTTP request as a loopback test server receives it.
+struct HttpRequest {
+    QByteArray line; ///< "POST /v1/chat/completions HTTP/1.1"
+    QByteArray body;
+};
+
+/// Makes `server` listen on a free loopback port and calls `serve` with each whole request (headers,
+/// then as many body bytes as Content-Length says), on this thread's event loop. `serve` writes the
+/// answer to the socket.
+void serveOnLoopback(QTcpServer &server, std::function<void(QTcpSocket *, const HttpRequest &)> serve);
+
 class LoopbackModelServer final {
   public:
     static constexpr auto modelName = "e2e-model";
@@ -171,7 +182,7 @@ class LoopbackModelServer final {
     void cutAnswers(int count) { m_cutAnswers = count; }
 
   private:
-    void serve(QTcpSocket *socket);
+    void serve(QTcpSocket *socket, const HttpRequest &request);
 
     std::function<QString(const QString &)> m_rewrite;
     std::unique_ptr<QTcpServer> m_server;

@@ -21,13 +21,8 @@ area.addEventListener('input', () => fetch('/text', {method: 'POST', body: area.
 
 PageServer::PageServer() : m_server(std::make_unique<QTcpServer>())
 {
-    m_server->listen(QHostAddress::LocalHost, 0);
-    QObject::connect(m_server.get(), &QTcpServer::newConnection, [this] {
-        while (QTcpSocket *socket = m_server->nextPendingConnection()) {
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { serve(socket); });
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        }
-    });
+    e2e::serveOnLoopback(*m_server,
+                         [this](QTcpSocket *socket, const e2e::HttpRequest &request) { serve(socket, request); });
 }
 
 PageServer::~PageServer() = default;
@@ -42,23 +37,9 @@ QString PageServer::url() const
     return QStringLiteral("http://127.0.0.1:%1/").arg(m_server->serverPort());
 }
 
-void PageServer::serve(QTcpSocket *socket)
+void PageServer::serve(QTcpSocket *socket, const e2e::HttpRequest &request)
 {
-    // Waits for the whole request: headers, then as many body bytes as Content-Length says.
-    const QByteArray request = socket->peek(socket->bytesAvailable());
-    const qsizetype headerEnd = request.indexOf("\r\n\r\n");
-    if (headerEnd < 0)
-        return;
-    qsizetype length = 0;
-    for (const QByteArray &line : request.left(headerEnd).split('\n')) {
-        if (line.toLower().startsWith("content-length:"))
-            length = line.mid(15).trimmed().toLongLong();
-    }
-    if (request.size() < headerEnd + 4 + length)
-        return;
-    socket->read(headerEnd + 4 + length);
-    const QByteArray requestLine = request.left(request.indexOf("\r\n"));
-
+    const QByteArray &requestLine = request.line;
     QByteArray status = "200 OK";
     QByteArray body;
     QByteArray type = "text/plain";
@@ -68,7 +49,7 @@ void PageServer::serve(QTcpSocket *socket)
     } else if (requestLine.startsWith("POST /ready ")) {
         m_ready = true;
     } else if (requestLine.startsWith("POST /text ")) {
-        m_text = QString::fromUtf8(request.mid(headerEnd + 4, length));
+        m_text = QString::fromUtf8(request.body);
     } else {
         status = "404 Not Found";
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DictationHarness.h"
+
 #include <QString>
 #include <QTcpServer>
 #include <memory>
@@ -23,7 +25,7 @@ class PageServer final {
     bool ready() const { return m_ready; }
 
   private:
-    void serve(class QTcpSocket *socket);
+    void serve(QTcpSocket *socket, const e2e::HttpRequest &request);
 
     std::unique_ptr<QTcpServer> m_server;
     QString m_text;
