@@ -23,6 +23,8 @@
 //                talvex's own cost of a rewrite), the replacements and delivery's checks
 //   paste        until the text was in zenity's field (the fixed waits of the paste, the keystroke,
 //                GTK fetching the clipboard)
+// and, apart, the time from the release to the paste keystroke (talvex logged the paste key's press):
+// the delivery's fixed waits (85 ms after writing the clipboard, 12 ms with Ctrl down) are in it.
 #include "DictationHarness.h"
 
 #include <QApplication>
@@ -58,6 +60,7 @@ const QStringList voices{QStringLiteral("kal16"), QStringLiteral("slt"), QString
 
 struct Sample {
     double event = 0, recognition = 0, completion = 0, paste = 0, total = 0;
+    double keystroke = 0; ///< release to the paste key's press
     QString recogniser; ///< how far behind the audio the decoder was at the end, from talvex's log
 };
 
@@ -182,11 +185,13 @@ std::optional<Sample> oneDictation(TalvexProcess &talvex, XTestKeyboard &keys, c
         talvex.waitForLine(QStringLiteral("delivery"), QStringLiteral("Delivery to"), stop->firstLine);
     const auto idle =
         talvex.waitForLine(QStringLiteral("app"), QStringLiteral("Phase idle"), stop->firstLine);
+    const auto pasteKey =
+        talvex.waitForLine(QStringLiteral("delivery"), QStringLiteral("Paste key pressed"), stop->firstLine);
     const auto refining =
         clean ? talvex.waitForLine(QStringLiteral("app"), QStringLiteral("Phase refining"), stop->firstLine)
               : std::nullopt;
     target.finish(keys);
-    if (!released || !delivered || !idle || textArrived == 0 || clipboardSet == 0 || (clean && !refining)) {
+    if (!released || !delivered || !idle || !pasteKey || textArrived == 0 || clipboardSet == 0 || (clean && !refining)) {
         std::fprintf(stderr, "incomplete dictation\n%s\n", qPrintable(talvex.log().right(2000)));
         return std::nullopt;
     }
@@ -210,6 +215,7 @@ std::optional<Sample> oneDictation(TalvexProcess &talvex, XTestKeyboard &keys, c
     sample.completion = clipboardSet - transcribed;
     sample.paste = textArrived - clipboardSet;
     sample.total = textArrived - stop->keyReleased;
+    sample.keystroke = pasteKey->time - stop->keyReleased;
     return sample;
 }
 
@@ -227,6 +233,12 @@ void summarise(const std::vector<Sample> &samples)
         const auto values = column(member);
         return 100.0 * std::accumulate(values.begin(), values.end(), 0.0) / sum;
     };
+    const auto keystrokes = column(&Sample::keystroke);
+    const double keyMedian = percentile(keystrokes, 0.5);
+    std::printf("  release to paste keystroke: p50 %.1f ms, p95 %.1f ms (max %.1f); first dictation %.1f ms = "
+                "%.2f x the median\n",
+                keyMedian, percentile(keystrokes, 0.95), *std::max_element(keystrokes.begin(), keystrokes.end()),
+                keystrokes.front(), keystrokes.front() / keyMedian);
     const double median = percentile(totals, 0.5);
     std::printf("  release to text: p50 %.1f ms, p95 %.1f ms (min %.1f, max %.1f); first dictation %.1f ms = "
                 "%.2f x the median\n",
@@ -287,9 +299,10 @@ bool run(const Series &series, int idleSeconds, bool clean, XTestKeyboard &keys)
         const auto sample = oneDictation(talvex, keys, series.wavs[i], clean);
         if (!sample)
             return false;
-        std::printf("  #%2zu %-22s total %6.1f ms  (event %5.1f, recognition %6.1f, completion %5.1f, paste "
+        std::printf("  #%2zu %-22s key %6.1f ms  total %6.1f ms  (event %5.1f, recognition %6.1f, completion %5.1f, paste "
                     "%6.1f)  %s\n",
-                    i + 1, qPrintable(QFileInfo(series.wavs[i]).baseName().left(22)), sample->total * 1e3,
+                    i + 1, qPrintable(QFileInfo(series.wavs[i]).baseName().left(22)), sample->keystroke * 1e3,
+                    sample->total * 1e3,
                     sample->event * 1e3, sample->recognition * 1e3, sample->completion * 1e3,
                     sample->paste * 1e3, qPrintable(sample->recogniser));
         std::fflush(stdout);
