@@ -61,7 +61,7 @@ const QStringList voices{QStringLiteral("kal16"), QStringLiteral("slt"), QString
 struct Sample {
     double event = 0, recognition = 0, completion = 0, paste = 0, total = 0;
     double keystroke = 0; ///< release to the paste key's press
-    QString recogniser; ///< how far behind the audio the decoder was at the end, from talvex's log
+    QString recogniser;   ///< how far behind the audio the decoder was at the end, from talvex's log
 };
 
 double percentile(std::vector<double> values, double p)
@@ -191,7 +191,8 @@ std::optional<Sample> oneDictation(TalvexProcess &talvex, XTestKeyboard &keys, c
         clean ? talvex.waitForLine(QStringLiteral("app"), QStringLiteral("Phase refining"), stop->firstLine)
               : std::nullopt;
     target.finish(keys);
-    if (!released || !delivered || !idle || !pasteKey || textArrived == 0 || clipboardSet == 0 || (clean && !refining)) {
+    if (!released || !delivered || !idle || !pasteKey || textArrived == 0 || clipboardSet == 0 ||
+        (clean && !refining)) {
         std::fprintf(stderr, "incomplete dictation\n%s\n", qPrintable(talvex.log().right(2000)));
         return std::nullopt;
     }
@@ -235,10 +236,11 @@ void summarise(const std::vector<Sample> &samples)
     };
     const auto keystrokes = column(&Sample::keystroke);
     const double keyMedian = percentile(keystrokes, 0.5);
-    std::printf("  release to paste keystroke: p50 %.1f ms, p95 %.1f ms (max %.1f); first dictation %.1f ms = "
-                "%.2f x the median\n",
-                keyMedian, percentile(keystrokes, 0.95), *std::max_element(keystrokes.begin(), keystrokes.end()),
-                keystrokes.front(), keystrokes.front() / keyMedian);
+    std::printf(
+        "  release to paste keystroke: p50 %.1f ms, p95 %.1f ms (max %.1f); first dictation %.1f ms = "
+        "%.2f x the median\n",
+        keyMedian, percentile(keystrokes, 0.95), *std::max_element(keystrokes.begin(), keystrokes.end()),
+        keystrokes.front(), keystrokes.front() / keyMedian);
     const double median = percentile(totals, 0.5);
     std::printf("  release to text: p50 %.1f ms, p95 %.1f ms (min %.1f, max %.1f); first dictation %.1f ms = "
                 "%.2f x the median\n",
@@ -299,12 +301,12 @@ bool run(const Series &series, int idleSeconds, bool clean, XTestKeyboard &keys)
         const auto sample = oneDictation(talvex, keys, series.wavs[i], clean);
         if (!sample)
             return false;
-        std::printf("  #%2zu %-22s key %6.1f ms  total %6.1f ms  (event %5.1f, recognition %6.1f, completion %5.1f, paste "
+        std::printf("  #%2zu %-22s key %6.1f ms  total %6.1f ms  (event %5.1f, recognition %6.1f, completion "
+                    "%5.1f, paste "
                     "%6.1f)  %s\n",
                     i + 1, qPrintable(QFileInfo(series.wavs[i]).baseName().left(22)), sample->keystroke * 1e3,
-                    sample->total * 1e3,
-                    sample->event * 1e3, sample->recognition * 1e3, sample->completion * 1e3,
-                    sample->paste * 1e3, qPrintable(sample->recogniser));
+                    sample->total * 1e3, sample->event * 1e3, sample->recognition * 1e3,
+                    sample->completion * 1e3, sample->paste * 1e3, qPrintable(sample->recogniser));
         std::fflush(stdout);
         samples.push_back(*sample);
     }
