@@ -1,7 +1,6 @@
 // talvex transcribe end to end with the real recogniser: files in, transcripts and problem lines out.
-#include "TranscribeCommand.h"
-
 #include "SphinxSpeechService.h"
+#include "TranscribeRun.h"
 #include "WordErrorRate.h"
 #include "speech/TalvexError.h"
 #include "store/Library.h"
@@ -17,37 +16,12 @@ namespace {
 
 const QString testData = QStringLiteral("/usr/share/pocketsphinx/test/data");
 
-struct Outcome {
-    int exitCode = -1;
-    QStringList out;
-    QStringList err;
-};
-
 class TranscribeCommandTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { s_speech = new SphinxSpeechService; }
     static void TearDownTestSuite() { delete s_speech; }
 
-    Outcome transcribe(const QStringList &arguments)
-    {
-        auto parsed = TranscribeCommand::parse(arguments);
-        EXPECT_TRUE(std::holds_alternative<TranscribeCommand::Options>(parsed));
-        QString outText, errText;
-        QTextStream out(&outText), err(&errText);
-        Outcome outcome;
-        QEventLoop loop;
-        auto runner = [&]() -> QCoro::Task<> {
-            outcome.exitCode = co_await TranscribeCommand::run(std::get<TranscribeCommand::Options>(parsed),
-                                                               *s_speech, nullptr, out, err);
-            loop.quit();
-        };
-        auto running = runner();
-        if (outcome.exitCode < 0)
-            loop.exec();
-        outcome.out = outText.split('\n', Qt::SkipEmptyParts);
-        outcome.err = errText.split('\n', Qt::SkipEmptyParts);
-        return outcome;
-    }
+    TranscribeOutcome transcribe(const QStringList &arguments) { return runTranscribe(arguments, *s_speech); }
 
     QString speak(const QString &name, const QString &text)
     {

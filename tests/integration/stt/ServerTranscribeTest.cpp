@@ -4,7 +4,7 @@
 #include "ReceivedForm.h"
 #include "ServerFinalSpeechService.h"
 #include "SphinxSpeechService.h"
-#include "TranscribeCommand.h"
+#include "TranscribeRun.h"
 #include "WavFile.h"
 
 #include <QEventLoop>
@@ -18,41 +18,19 @@ namespace {
 const QString cards = QStringLiteral("/usr/share/pocketsphinx/test/data/cards");
 constexpr auto transcriptionsPath = "/v1/audio/transcriptions";
 
-struct Outcome {
-    int exitCode = -1;
-    QStringList out;
-    QStringList err;
-};
-
 class ServerTranscribeTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { s_sphinx = new SphinxSpeechService; }
     static void TearDownTestSuite() { delete s_sphinx; }
 
-    Outcome transcribe(const QStringList &arguments)
+    TranscribeOutcome transcribe(const QStringList &arguments)
     {
-        auto parsed = TranscribeCommand::parse(arguments);
-        EXPECT_TRUE(std::holds_alternative<TranscribeCommand::Options>(parsed));
         ServerFinalSpeechService speech(
             *s_sphinx, QStringLiteral("PocketSphinx"),
             std::make_unique<TranscriptionClient>(SttEndpoint::fromSettings(
                 server.url(QStringLiteral("127.0.0.1"), QStringLiteral("/v1")).toString(), {},
                 QStringLiteral("2"))));
-        QString outText, errText;
-        QTextStream out(&outText), err(&errText);
-        Outcome outcome;
-        QEventLoop loop;
-        auto runner = [&]() -> QCoro::Task<> {
-            outcome.exitCode = co_await TranscribeCommand::run(std::get<TranscribeCommand::Options>(parsed),
-                                                               speech, nullptr, out, err);
-            loop.quit();
-        };
-        auto running = runner();
-        if (outcome.exitCode < 0)
-            loop.exec();
-        outcome.out = outText.split('\n', Qt::SkipEmptyParts);
-        outcome.err = errText.split('\n', Qt::SkipEmptyParts);
-        return outcome;
+        return runTranscribe(arguments, speech);
     }
 
     static SphinxSpeechService *s_sphinx;
