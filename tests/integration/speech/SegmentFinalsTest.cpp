@@ -42,6 +42,25 @@ void queue(AnalyzerInputStream &stream, const std::vector<float> &samples)
     }
 }
 
+// The final text of `audio` through `module`: the whole input, then every final result joined.
+QString finalText(SphinxSpeechService &service, const std::shared_ptr<Transcriber> &module,
+                  const std::vector<float> &audio, const QStringList &hints = {})
+{
+    auto analyzer = service.makeAnalyzer(module);
+    if (!hints.isEmpty())
+        awaitTask(analyzer->setContext(hints));
+    auto input = std::make_shared<AnalyzerInputStream>(100000);
+    queue(*input, audio);
+    input->finish();
+    awaitTask(analyzer->start(input));
+    awaitTask(analyzer->finalizeAndFinishThroughEndOfInput());
+    QString text;
+    while (auto result = awaitTask(module->nextResult()))
+        if (result->isFinal)
+            text = LocalModels::join(text, result->text);
+    return text;
+}
+
 TEST(SegmentFinalsTest, PauseEndedSegmentIsFinalWhileTheUserKeepsTalking)
 {
     QTemporaryDir dir;
@@ -103,17 +122,7 @@ TEST(SegmentFinalsTest, CancelledRecognitionEndsItsResultsAndFreesTheModel)
     awaitTask(std::move(analysis));
 
     // The model is free again: a new recognition runs to its end.
-    auto nextModule = service.makeTranscriber(locale);
-    auto next = service.makeAnalyzer(nextModule);
-    auto nextInput = std::make_shared<AnalyzerInputStream>(100000);
-    queue(*nextInput, audio);
-    nextInput->finish();
-    awaitTask(next->start(nextInput));
-    awaitTask(next->finalizeAndFinishThroughEndOfInput());
-    QString text;
-    while (auto result = awaitTask(nextModule->nextResult()))
-        if (result->isFinal)
-            text = LocalModels::join(text, result->text);
+    const QString text = finalText(service, service.makeTranscriber(locale), audio);
     EXPECT_LE(wordErrorRate("the weather is nice today and tomorrow it will rain", text), 0.2)
         << text.toStdString();
 }
@@ -127,20 +136,7 @@ namespace {
 QString recognise(SphinxSpeechService &service, const QString &locale, const std::vector<float> &audio,
                   const QStringList &hints)
 {
-    auto module = service.makeOfflineTranscriber(locale);
-    auto analyzer = service.makeAnalyzer(module);
-    if (!hints.isEmpty())
-        awaitTask(analyzer->setContext(hints));
-    auto input = std::make_shared<AnalyzerInputStream>(100000);
-    queue(*input, audio);
-    input->finish();
-    awaitTask(analyzer->start(input));
-    awaitTask(analyzer->finalizeAndFinishThroughEndOfInput());
-    QString text;
-    while (auto result = awaitTask(module->nextResult()))
-        if (result->isFinal)
-            text = LocalModels::join(text, result->text);
-    return text;
+    return finalText(service, service.makeOfflineTranscriber(locale), audio, hints);
 }
 
 TEST(SegmentFinalsTest, HintedWordsBelongToTheDictationThatHintedThem)
@@ -206,18 +202,7 @@ TEST(SegmentFinalsTest, NormalisationIsEstimatedFirstThenCarriedAndKeptForTheNex
 
     auto dictate = [&](SphinxSpeechService &service) {
         const QString locale = awaitTask(LocalModels::prepareSpeech(service, "en-US"));
-        auto module = service.makeTranscriber(locale);
-        auto analyzer = service.makeAnalyzer(module);
-        auto input = std::make_shared<AnalyzerInputStream>(100000);
-        queue(*input, audio);
-        input->finish();
-        awaitTask(analyzer->start(input));
-        awaitTask(analyzer->finalizeAndFinishThroughEndOfInput());
-        QString text;
-        while (auto result = awaitTask(module->nextResult()))
-            if (result->isFinal)
-                text = LocalModels::join(text, result->text);
-        return text;
+        return finalText(service, service.makeTranscriber(locale), audio);
     };
 
     for (const char *run : {"first run", "next run"}) {
