@@ -301,9 +301,8 @@ bool run(const Series &series, int idleSeconds, bool clean, XTestKeyboard &keys)
         const auto sample = oneDictation(talvex, keys, series.wavs[i], clean);
         if (!sample)
             return false;
-        std::printf("  #%2zu %-22s key %6.1f ms  total %6.1f ms  (event %5.1f, recognition %6.1f, completion "
-                    "%5.1f, paste "
-                    "%6.1f)  %s\n",
+        std::printf("  #%2zu %-22s key %6.1f ms  total %6.1f ms  "
+                    "(event %5.1f, recognition %6.1f, completion %5.1f, paste %6.1f)  %s\n",
                     i + 1, qPrintable(QFileInfo(series.wavs[i]).baseName().left(22)), sample->keystroke * 1e3,
                     sample->total * 1e3, sample->event * 1e3, sample->recognition * 1e3,
                     sample->completion * 1e3, sample->paste * 1e3, qPrintable(sample->recogniser));
