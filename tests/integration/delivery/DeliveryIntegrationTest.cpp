@@ -435,6 +435,38 @@ TEST_F(DeliveryIntegrationTest, BackendsDescribeTheFrontProgramItsWindowAndField
     expectNoKeyDown();
 }
 
+// The window manager may leave _NET_ACTIVE_WINDOW naming a window that is gone. The server would
+// still name a process for it, from the id's client bits alone, which the next program to connect
+// inherits: the stale window must name no program at all.
+TEST_F(DeliveryIntegrationTest, AnActiveWindowThatIsGoneNamesNoProgram)
+{
+    const auto connection = x11::connectToDisplay();
+    ASSERT_TRUE(connection);
+    xcb_connection_t *c = connection.get();
+    const xcb_window_t root = x11::rootWindow(c);
+    const xcb_window_t gone = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, gone, root, 0, 0, 10, 10, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_destroy_window(c, gone);
+    const char name[] = "_NET_ACTIVE_WINDOW";
+    const x11::XcbReply<xcb_intern_atom_reply_t> atom(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr));
+    ASSERT_TRUE(atom);
+    const x11::XcbReply<xcb_get_property_reply_t> before(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, root, atom->atom, XCB_ATOM_WINDOW, 0, 1), nullptr));
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, root, atom->atom, XCB_ATOM_WINDOW, 32, 1, &gone);
+    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); // the change is in before we ask
+
+    EXPECT_FALSE(workspace.frontmostApplication()) << "named this test's own process";
+
+    if (before && xcb_get_property_value_length(before.get()) == sizeof(xcb_window_t))
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, root, atom->atom, XCB_ATOM_WINDOW, 32, 1,
+                            xcb_get_property_value(before.get()));
+    else
+        xcb_delete_property(c, root, atom->atom);
+    xcb_flush(c);
+}
+
 // A terminal's screen says it is one, whatever its window class; a text entry does not.
 TEST_F(DeliveryIntegrationTest, TerminalScreenIsToldApartFromATextField)
 {

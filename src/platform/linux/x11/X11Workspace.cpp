@@ -110,13 +110,22 @@ std::int32_t X11Workspace::ownerPid(xcb_window_t window) const
 {
     // The server knows the process behind each local connection, also for programs that set no
     // _NET_WM_PID and for sandboxed ones whose _NET_WM_PID counts in the sandbox's own process ids.
+    // It answers from the client bits of the id alone, and a closed program's bits go to the next
+    // program that connects: a destroyed window (a stale _NET_ACTIVE_WINDOW) would name a stranger.
+    // So the window must still exist; both questions go out before either answer is read.
+    xcb_connection_t *c = m_connection.get();
+    const auto exists = xcb_get_window_attributes(c, window);
+    std::optional<xcb_res_query_client_ids_cookie_t> client;
     if (m_hasResources) {
-        xcb_connection_t *c = m_connection.get();
         const xcb_res_client_id_spec_t clientQuery{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-        if (const std::int32_t pid = pidOf(xcb_res_query_client_ids_reply(c, xcb_res_query_client_ids(c, 1, &clientQuery), nullptr));
-            pid > 0)
-            return pid;
+        client = xcb_res_query_client_ids(c, 1, &clientQuery);
     }
+    const XcbReply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(c, exists, nullptr));
+    const std::int32_t clientPid = client ? pidOf(xcb_res_query_client_ids_reply(c, *client, nullptr)) : 0;
+    if (!attributes)
+        return 0;
+    if (clientPid > 0)
+        return clientPid;
     const auto pid = cardinals(window, m_atoms.wmPid, XCB_ATOM_CARDINAL);
     return pid.empty() ? 0 : static_cast<std::int32_t>(pid.front());
 }
