@@ -124,6 +124,7 @@ TEST(SphinxSearchTest, DecoderArgumentsFollowWidthAndNormalisation)
         EXPECT_EQ(valueOf(live, "-fwdflat"), search == SphinxSearch::accurate ? "yes" : "no");
         EXPECT_EQ(valueOf(whole, "-fwdflat"), "yes");
         EXPECT_EQ(valueOf(live, "-bestpath"), "yes");
+        EXPECT_EQ(valueOf(whole, "-min_endfr"), QString()) << "recordings decode as batch decoding does";
     }
     const QStringList accurate = sphinxDecoderArguments(SphinxSearch::accurate, SphinxNormalisation::whole);
     for (const QString beam : {"-beam", "-wbeam", "-pbeam", "-lpbeam", "-lponlybeam"}) {

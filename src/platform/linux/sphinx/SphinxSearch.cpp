@@ -45,9 +45,14 @@ QStringList sphinxDecoderArguments(SphinxSearch search, SphinxNormalisation norm
     // lookahead keeps the word search five frames behind the audio, and those frames are what is
     // left to search when the audio ends (it halved that wait on synthetic speech, for about a tenth
     // more work per frame while the user speaks).
+    // The word lattice each live utterance is rescored on at its end leaves out words that end in
+    // a single frame: they are next to never on the best path, and without them the rescoring, which
+    // a dictation may wait for after the release, took a third less time; on synthetic and recorded
+    // speech only the first dictation ever lost one word more. Complete recordings keep batch
+    // decoding's lattice.
     if (normalisation == SphinxNormalisation::live)
         arguments << QStringLiteral("-cmn") << QStringLiteral("live") << QStringLiteral("-pl_window")
-                  << QStringLiteral("0");
+                  << QStringLiteral("0") << QStringLiteral("-min_endfr") << QStringLiteral("2");
     // The lattice rescoring costs a few milliseconds per second of speech, at the end of an utterance;
     // the flat-lexicon pass re-searches the whole utterance there, about five times as long, which
     // a dictation waits for after the release. A complete recording waits for nothing, and without
