@@ -189,6 +189,15 @@ std::optional<Library> TalvexProcess::readLibrary() const
     return Library::decode(file.readAll());
 }
 
+std::optional<Library> TalvexProcess::waitForHistory(qsizetype count) const
+{
+    std::optional<Library> library;
+    if (!waitFor([&] { return (library = readLibrary()) && library->history.size() == count; },
+                 std::chrono::seconds(10)))
+        return std::nullopt;
+    return library;
+}
+
 bool TalvexProcess::start(const Options &options, QString *error)
 {
     auto fail = [&](const QString &what) {

@@ -105,6 +105,9 @@ class TalvexProcess final {
     QString libraryPath() const;
     /// The library file as talvex wrote it; absent when missing or not decodable.
     std::optional<Library> readLibrary() const;
+    /// The library once its history holds `count` transcripts: talvex writes it just after it
+    /// reports the delivery. Absent when it does not within ten seconds.
+    std::optional<Library> waitForHistory(qsizetype count) const;
 
     /// Every line logged so far, in order.
     const std::vector<LogLine> &lines();

@@ -115,15 +115,6 @@ class VanishingServicesTest : public ::testing::Test {
         return line ? std::optional(line->message.mid(9)) : std::nullopt;
     }
 
-    /// The library once it holds `count` transcripts.
-    std::optional<Library> libraryWith(qsizetype count)
-    {
-        std::optional<Library> library;
-        waitFor([&] { return (library = talvex.readLibrary()) && library->history.size() == count; },
-                std::chrono::seconds(10));
-        return library;
-    }
-
     /// A confirmed paste gives the user's clipboard back; any other outcome leaves the text there
     /// for a manual paste.
     void expectClipboardFor(const QString &delivery, const QString &text)
@@ -161,7 +152,7 @@ TEST_F(VanishingServicesTest, ModelServerDyingMidAnswerPastesTheOriginalWithANot
     EXPECT_EQ(
         messageAfter(first),
         QStringLiteral("The local language model couldn\u2019t finish cleanup. Kept the original text."));
-    auto library = libraryWith(1);
+    auto library = talvex.waitForHistory(1);
     ASSERT_TRUE(library);
     const Transcript kept = library->history.constFirst();
     EXPECT_EQ(kept.text, kept.original) << "the original text is what was pasted";
@@ -173,7 +164,7 @@ TEST_F(VanishingServicesTest, ModelServerDyingMidAnswerPastesTheOriginalWithANot
     const auto next = dictateOnce();
     ASSERT_TRUE(next) << talvex.log().toStdString();
     EXPECT_EQ(next->message, confirmed);
-    library = libraryWith(2);
+    library = talvex.waitForHistory(2);
     ASSERT_TRUE(library);
     const Transcript rewritten = library->history.constFirst();
     EXPECT_EQ(rewritten.text, QStringLiteral("Cleaned: ") + rewritten.original);
@@ -204,7 +195,7 @@ TEST_F(VanishingServicesTest, TargetFrozenDuringDeliveryGetsABoundedHonestOutcom
     ASSERT_TRUE(delivered) << "delivery into a frozen program must end\n" << talvex.log().toStdString();
     EXPECT_NE(delivered->message, confirmed) << "a frozen field cannot confirm anything";
     EXPECT_EQ(XTestKeyboard::keysDown(), std::vector<int>{}) << "a paste key was left pressed";
-    auto library = libraryWith(1);
+    auto library = talvex.waitForHistory(1);
     ASSERT_TRUE(library);
     expectClipboardFor(delivered->message, library->history.constFirst().text);
 
@@ -214,7 +205,7 @@ TEST_F(VanishingServicesTest, TargetFrozenDuringDeliveryGetsABoundedHonestOutcom
     const auto next = dictateOnce();
     ASSERT_TRUE(next) << talvex.log().toStdString();
     EXPECT_EQ(next->message, confirmed);
-    library = libraryWith(2);
+    library = talvex.waitForHistory(2);
     ASSERT_TRUE(library);
     expectClipboardFor(next->message, library->history.constFirst().text);
     const auto field = target.text();
@@ -259,7 +250,7 @@ TEST_F(VanishingServicesTest, SoundServerKilledWhileRecordingEndsWithItsSentence
     const auto delivered = dictateOnce();
     ASSERT_TRUE(delivered) << talvex.log().toStdString();
     EXPECT_EQ(delivered->message, confirmed);
-    const auto library = libraryWith(1);
+    const auto library = talvex.waitForHistory(1);
     ASSERT_TRUE(library);
     EXPECT_LE(test::wordErrorRate(sentence, library->history.constFirst().original), 0.15);
     EXPECT_EQ(XTestKeyboard::keysDown(), std::vector<int>{});
@@ -320,7 +311,7 @@ TEST_F(VanishingServicesTest, AccessibilityBusGoneStillDeliversWithABoundedHones
     ASSERT_TRUE(delivered) << "delivery without the accessibility bus must end\n"
                            << talvex.log().toStdString();
     EXPECT_NE(delivered->message, confirmed) << "nothing can confirm the paste without the bus";
-    const auto library = libraryWith(1);
+    const auto library = talvex.waitForHistory(1);
     ASSERT_TRUE(library);
     expectClipboardFor(delivered->message, library->history.constFirst().text);
     EXPECT_EQ(XTestKeyboard::keysDown(), std::vector<int>{});

@@ -208,9 +208,8 @@ TEST_F(RelaunchE2ETest, AReplacedInstallationFinishesTheDictationThenRelaunchesI
     ASSERT_TRUE(dictate(*second));
     const std::optional<QString> field = target.text();
     ASSERT_TRUE(field);
-    const auto library = talvex.readLibrary();
-    ASSERT_TRUE(library);
-    ASSERT_EQ(library->history.size(), 2) << "the first release saved its dictation before it went";
+    const auto library = talvex.waitForHistory(2);
+    ASSERT_TRUE(library) << "the first release saved its dictation before it went";
     EXPECT_LE(test::wordErrorRate(firstSentence, library->history[1].original), 0.3);
     EXPECT_LE(test::wordErrorRate(secondSentence, library->history[0].original), 0.3);
     EXPECT_EQ(*field, library->history[1].text + library->history[0].text)

@@ -80,10 +80,8 @@ TEST(ServerFinalE2ETest, TheServersTextIsPastedAndWhateverGoesWrongPocketSphinxs
         ASSERT_TRUE(finalFrom) << talvex.log().toStdString();
 
         ++dictations;
-        std::optional<Library> kept;
-        ASSERT_TRUE(
-            waitFor([&] { return (kept = talvex.readLibrary()) && kept->history.size() == dictations; },
-                    std::chrono::seconds(10)));
+        const std::optional<Library> kept = talvex.waitForHistory(dictations);
+        ASSERT_TRUE(kept);
         const Transcript &latest = kept->history.constFirst();
         if (answers) {
             EXPECT_EQ(latest.original, serverText);
