@@ -113,6 +113,8 @@ std::int32_t X11Workspace::ownerPid(xcb_window_t window) const
     // It answers from the client bits of the id alone, and a closed program's bits go to the next
     // program that connects: a destroyed window (a stale _NET_ACTIVE_WINDOW) would name a stranger.
     // So the window must still exist; both questions go out before either answer is read.
+    if (!m_connection)
+        return 0;
     xcb_connection_t *c = m_connection.get();
     const auto exists = xcb_get_window_attributes(c, window);
     std::optional<xcb_res_query_client_ids_cookie_t> client;
