@@ -125,6 +125,9 @@ TEST(SphinxSearchTest, DecoderArgumentsFollowWidthAndNormalisation)
         EXPECT_EQ(valueOf(whole, "-fwdflat"), "yes");
         EXPECT_EQ(valueOf(live, "-bestpath"), "yes");
         EXPECT_EQ(valueOf(whole, "-min_endfr"), QString()) << "recordings decode as batch decoding does";
+        EXPECT_EQ(valueOf(whole, "-maxhmmpf"), QString()) << "recordings decode as batch decoding does";
+        EXPECT_EQ(valueOf(live, "-maxhmmpf").isEmpty(), search == SphinxSearch::accurate)
+            << "only the fast live search is capped";
     }
     const QStringList accurate = sphinxDecoderArguments(SphinxSearch::accurate, SphinxNormalisation::whole);
     for (const QString beam : {"-beam", "-wbeam", "-pbeam", "-lpbeam", "-lponlybeam"}) {
