@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <ctime>
 #include <malloc.h>
 #include <mutex>
 #include <pocketsphinx.h>
@@ -36,6 +37,14 @@ std::int16_t toPcm16(float sample)
 {
     const float scaled = std::nearbyint(sample * 32767.0f);
     return static_cast<std::int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
+}
+
+// This thread's CPU time, to tell decoding that is slow from decoding that waits for a core.
+double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
 std::vector<std::int16_t> toPcm16(const PcmBuffer &buffer)
@@ -187,6 +196,7 @@ struct SphinxAnalyzer::Session {
         std::size_t waitingAtEnd = 0;
         double seconds = 0;
         double lastBuffer = 0; // ms
+        double lastBufferCpu = 0;
         while (!cancelled) {
             auto element = input.pop();
             if (auto *error = std::get_if<std::exception_ptr>(&element)) {
@@ -194,7 +204,8 @@ struct SphinxAnalyzer::Session {
                 break;
             }
             if (std::holds_alternative<AnalyzerInputStream::End>(element)) {
-                qCDebug(lcSpeech, "The audio ended; the last buffer took %.0f ms to decode", lastBuffer);
+                qCDebug(lcSpeech, "The audio ended; the last buffer took %.0f ms to decode (%.0f ms of CPU)",
+                        lastBuffer, lastBufferCpu);
                 break;
             }
             waitingAtEnd = input.pending();
@@ -203,9 +214,11 @@ struct SphinxAnalyzer::Session {
             std::vector<std::int16_t> pcm = toPcm16(std::get<PcmBuffer>(element));
             if (!estimate) {
                 const auto fed = std::chrono::steady_clock::now();
+                const double fedCpu = threadCpuMs();
                 feed(pcm);
                 lastBuffer =
                     std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - fed).count();
+                lastBufferCpu = threadCpuMs() - fedCpu;
                 continue;
             }
             estimate->add(pcm.data(), pcm.size());
@@ -215,6 +228,7 @@ struct SphinxAnalyzer::Session {
         }
         const bool completed = !cancelled && !failure;
         const auto ending = std::chrono::steady_clock::now();
+        const double endingCpu = threadCpuMs();
         const bool estimated = estimate.has_value();
         if (completed && estimate)
             startFromEstimate(); // a short dictation: whatever speech it had gives the mean
@@ -228,9 +242,10 @@ struct SphinxAnalyzer::Session {
             return failure;
         qCDebug(lcSpeech,
                 "Recognition ended: %.1f s of audio; buffers waiting: %zu at the last, %zu at most; the end "
-                "took %.0f ms%s",
+                "took %.0f ms (%.0f ms of CPU)%s",
                 seconds, waitingAtEnd, mostWaiting,
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - ending).count(),
+                threadCpuMs() - endingCpu,
                 estimated ? " with the normalisation estimated at the end" : "");
         model->keepChannelMean();
         return failure;
