@@ -125,9 +125,14 @@ TEST(SphinxSearchTest, DecoderArgumentsFollowWidthAndNormalisation)
         EXPECT_EQ(valueOf(whole, "-fwdflat"), "yes");
         EXPECT_EQ(valueOf(live, "-bestpath"), "yes");
         EXPECT_EQ(valueOf(whole, "-min_endfr"), QString()) << "recordings decode as batch decoding does";
-        EXPECT_EQ(valueOf(whole, "-maxhmmpf"), QString()) << "recordings decode as batch decoding does";
+        if (search == SphinxSearch::fast) {
+            for (const QString bound : {"-maxhmmpf", "-wbeam", "-pbeam"}) {
+                EXPECT_EQ(valueOf(whole, bound), QString()) << "recordings decode as batch decoding does";
+                EXPECT_FALSE(valueOf(live, bound).isEmpty()) << "the fast live search is bounded";
+            }
+        }
         EXPECT_EQ(valueOf(live, "-maxhmmpf").isEmpty(), search == SphinxSearch::accurate)
-            << "only the fast live search is capped";
+            << "the accurate width keeps every state its wide beams allow";
     }
     const QStringList accurate = sphinxDecoderArguments(SphinxSearch::accurate, SphinxNormalisation::whole);
     for (const QString beam : {"-beam", "-wbeam", "-pbeam", "-lpbeam", "-lponlybeam"}) {

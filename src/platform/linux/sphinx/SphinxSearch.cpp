@@ -15,6 +15,10 @@ const QStringList wideBeams{QStringLiteral("-beam"),       QStringLiteral("1e-55
 // Most states (HMMs) the fast live search keeps per 10 ms frame; the recogniser's default is 30000.
 constexpr int liveStatesPerFrame = 4000;
 
+// Narrower than the model's own beams for word ends (7e-29) and phone transitions (1e-48).
+const QStringList liveNarrowBeams{QStringLiteral("-wbeam"), QStringLiteral("1e-20"), QStringLiteral("-pbeam"),
+                                  QStringLiteral("1e-40")};
+
 } // namespace
 
 std::optional<SphinxSearch> parseSphinxSearch(const QString &text)
@@ -63,8 +67,12 @@ QStringList sphinxDecoderArguments(SphinxSearch search, SphinxNormalisation norm
     // a fifth less CPU, for a few more errors on synthetic speech (none on the recordings). A cap of
     // 3000 lost words of a short first dictation. At the accurate width the wider beams are the
     // point, so it is not capped.
+    // Most of what remains there is scoring the words that may end in each frame against the
+    // language model, and entering the phones that follow: narrower beams for both took a third
+    // off the live decoding's CPU and off that stretch, with the same word error rate on the
+    // recordings and on synthetic speech.
     if (normalisation == SphinxNormalisation::live && search == SphinxSearch::fast)
-        arguments << QStringLiteral("-maxhmmpf") << QString::number(liveStatesPerFrame);
+        arguments << QStringLiteral("-maxhmmpf") << QString::number(liveStatesPerFrame) << liveNarrowBeams;
     // The lattice rescoring costs a few milliseconds per second of speech, at the end of an utterance;
     // the flat-lexicon pass re-searches the whole utterance there, about five times as long, which
     // a dictation waits for after the release. A complete recording waits for nothing, and without
