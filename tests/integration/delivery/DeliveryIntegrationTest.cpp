@@ -435,6 +435,40 @@ TEST_F(DeliveryIntegrationTest, BackendsDescribeTheFrontProgramItsWindowAndField
     expectNoKeyDown();
 }
 
+// The field found last answers the next question cheaply while it still says it has the focus: a
+// field that lost it to another one in the same window must not be answered from that memory.
+TEST_F(DeliveryIntegrationTest, FocusMovingBetweenFieldsOfOneWindowIsSeenAtOnce)
+{
+    const std::vector<std::pair<QString, QStringList>> programs{
+        {QStringLiteral(TALVEX_DELIVERY_TARGET), {QStringLiteral("Two fields")}},
+        {QStringLiteral("zenity"), {QStringLiteral("--forms"), QStringLiteral("--add-entry=First"),
+                                    QStringLiteral("--add-entry=Second")}},
+    };
+    for (const auto &[program, arguments] : programs) {
+        SCOPED_TRACE(program.toStdString());
+        QProcess *process = launch(program, arguments);
+        ASSERT_TRUE(waitUntilFocused(process));
+        const auto pid = static_cast<std::int32_t>(process->processId());
+        const auto first = accessibility.focusedElement(pid);
+        ASSERT_TRUE(first);
+        EXPECT_EQ(accessibility.focusedElement(pid), first);
+
+        run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Tab")});
+        std::optional<AccessibleElement> second;
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            second = accessibility.focusedElement(pid);
+            return second && *second != *first;
+        }, startTimeoutMs));
+        EXPECT_EQ(accessibility.focusedElement(pid), second);
+
+        run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("shift+Tab")});
+        EXPECT_TRUE(QTest::qWaitFor([&] { return accessibility.focusedElement(pid) == first; }, startTimeoutMs));
+        process->kill();
+        process->waitForFinished(startTimeoutMs);
+    }
+    expectNoKeyDown();
+}
+
 // The window manager may leave _NET_ACTIVE_WINDOW naming a window that is gone. The server would
 // still name a process for it, from the id's client bits alone, which the next program to connect
 // inherits: the stale window must name no program at all.

@@ -69,6 +69,10 @@ int main(int argc, char **argv)
     auto *field = new QLineEdit;
     field->setObjectName(QStringLiteral("field"));
     layout->addWidget(field);
+    // A second field, for focus that moves inside one window (Tab).
+    auto *other = new QLineEdit;
+    other->setObjectName(QStringLiteral("other"));
+    layout->addWidget(other);
     window.resize(420, 120);
 
     int shortcutFired = 0;

@@ -350,11 +350,30 @@ std::optional<AccessibleElement> AtspiAccessibility::focusedElement(std::int32_t
 {
     for (const AccessibleElement &application : applications(pid)) {
         if (const auto window = activeWindow(application)) {
-            if (auto element = findFocused(*window))
+            if (auto element = lastFieldIfStillFocused(*window))
                 return element;
+            if (auto element = findFocused(*window)) {
+                m_lastField = LastField{*window, *element};
+                return element;
+            }
         }
     }
     return std::nullopt;
+}
+
+std::optional<AccessibleElement> AtspiAccessibility::lastFieldIfStillFocused(const AccessibleElement &window)
+{
+    // A delivery asks for the focused field several times within a fraction of a second, and a
+    // program without the Collection search (Qt) has its tree walked each time: the field found
+    // last time in the same window answers in one call while it still says it has the focus.
+    if (!m_lastField || m_lastField->window != window)
+        return std::nullopt;
+    const auto bits = states(m_lastField->element);
+    if (!bits || has(*bits, stateDefunct) || !has(*bits, stateFocused) || !has(*bits, stateFocusable))
+        return std::nullopt;
+    if (has(*bits, stateManagesDescendants))
+        return m_lastField->element; // its children may be millions of cells
+    return innermostFocused(m_lastField->element);
 }
 
 std::optional<AccessibleElement> AtspiAccessibility::systemFocusedElement()

@@ -63,6 +63,7 @@ private:
     bool connectsThroughProxy(const AccessibleElement &application, std::int32_t owner);
     std::optional<AccessibleElement> activeWindow(const AccessibleElement &application);
     std::optional<AccessibleElement> findFocused(const AccessibleElement &root);
+    std::optional<AccessibleElement> lastFieldIfStillFocused(const AccessibleElement &window);
     AccessibleElement innermostFocused(AccessibleElement element);
     TextRange inCodePoints(const AccessibleElement &element, TextRange range);
 
@@ -71,6 +72,12 @@ private:
     bool m_connected = false;
     QHash<QString, std::int32_t> m_pids; ///< owner pid by bus name; bus names are never reused
     QHash<QString, bool> m_proxied; ///< whether a program connects through a proxy, by bus name
+    /// The focused field focusedElement() found last, and the window it was found in.
+    struct LastField {
+        AccessibleElement window;
+        AccessibleElement element;
+    };
+    std::optional<LastField> m_lastField;
     std::unique_ptr<AtspiAnnouncements> m_announcements;
     int m_caretWatches = 0;
 };
