@@ -39,13 +39,26 @@ std::int16_t toPcm16(float sample)
     return static_cast<std::int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
 }
 
-// This thread's CPU time, to tell decoding that is slow from decoding that waits for a core.
+// This thread's CPU time in milliseconds.
 double threadCpuMs()
 {
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
+
+// Wall and CPU time of this thread since it was made: the two apart tell decoding that is slow from
+// decoding that waits for a core.
+struct Stopwatch {
+    std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
+    double cpu = threadCpuMs();
+
+    double wallMs() const
+    {
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wall).count();
+    }
+    double cpuMs() const { return threadCpuMs() - cpu; }
+};
 
 std::vector<std::int16_t> toPcm16(const PcmBuffer &buffer)
 {
@@ -213,12 +226,10 @@ struct SphinxAnalyzer::Session {
             seconds += double(std::get<PcmBuffer>(element).frameLength) / 16000.0;
             std::vector<std::int16_t> pcm = toPcm16(std::get<PcmBuffer>(element));
             if (!estimate) {
-                const auto fed = std::chrono::steady_clock::now();
-                const double fedCpu = threadCpuMs();
+                const Stopwatch fed;
                 feed(pcm);
-                lastBuffer =
-                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - fed).count();
-                lastBufferCpu = threadCpuMs() - fedCpu;
+                lastBuffer = fed.wallMs();
+                lastBufferCpu = fed.cpuMs();
                 continue;
             }
             estimate->add(pcm.data(), pcm.size());
@@ -227,8 +238,7 @@ struct SphinxAnalyzer::Session {
                 startFromEstimate();
         }
         const bool completed = !cancelled && !failure;
-        const auto ending = std::chrono::steady_clock::now();
-        const double endingCpu = threadCpuMs();
+        const Stopwatch ending;
         const bool estimated = estimate.has_value();
         if (completed && estimate)
             startFromEstimate(); // a short dictation: whatever speech it had gives the mean
@@ -244,8 +254,7 @@ struct SphinxAnalyzer::Session {
                 "Recognition ended: %.1f s of audio; buffers waiting: %zu at the last, %zu at most; the end "
                 "took %.0f ms (%.0f ms of CPU)%s",
                 seconds, waitingAtEnd, mostWaiting,
-                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - ending).count(),
-                threadCpuMs() - endingCpu,
+                ending.wallMs(), ending.cpuMs(),
                 estimated ? " with the normalisation estimated at the end" : "");
         model->keepChannelMean();
         return failure;
