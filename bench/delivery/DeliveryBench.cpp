@@ -51,6 +51,18 @@ void BM_FocusedElementAndCaret(benchmark::State &state)
 }
 BENCHMARK(BM_FocusedElementAndCaret)->Unit(benchmark::kMillisecond);
 
+// The accessibility half of the focus test a delivery runs twice before its keystroke and again after.
+void BM_FocusTest(benchmark::State &state)
+{
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(desktop->accessibility.isTrusted());
+        benchmark::DoNotOptimize(desktop->accessibility.focusedWindow(desktop->pid));
+        if (const auto element = desktop->accessibility.focusedElement(desktop->pid))
+            benchmark::DoNotOptimize(desktop->accessibility.isSecureTextField(*element));
+    }
+}
+BENCHMARK(BM_FocusTest)->Unit(benchmark::kMillisecond);
+
 void BM_FrontmostApplication(benchmark::State &state)
 {
     for (auto _ : state)

@@ -469,6 +469,43 @@ TEST_F(DeliveryIntegrationTest, FocusMovingBetweenFieldsOfOneWindowIsSeenAtOnce)
     expectNoKeyDown();
 }
 
+// The active window found last answers while it still says it is active: the program's other
+// window taking the focus, and giving it back, must be seen at once, with the field in each.
+TEST_F(DeliveryIntegrationTest, FocusMovingBetweenWindowsOfOneProgramIsSeenAtOnce)
+{
+    QProcess *target = launch(QStringLiteral(TALVEX_DELIVERY_TARGET),
+                              {QStringLiteral("Two windows"), QStringLiteral("--second-window")});
+    ASSERT_TRUE(waitUntilFocused(target));
+    const auto pid = static_cast<std::int32_t>(target->processId());
+    const auto activate = [this](const QString &title) {
+        run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"),
+                                        QStringLiteral("^%1$").arg(title), QStringLiteral("windowactivate")});
+    };
+    activate(QStringLiteral("Two windows"));
+    std::optional<AccessibleElement> first;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        first = accessibility.focusedWindow(pid);
+        return first && accessibility.focusedElement(pid);
+    }, startTimeoutMs));
+    const auto firstField = accessibility.focusedElement(pid);
+
+    activate(QStringLiteral("Two windows 2"));
+    std::optional<AccessibleElement> second;
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        second = accessibility.focusedWindow(pid);
+        return second && *second != *first;
+    }, startTimeoutMs));
+    const auto secondField = accessibility.focusedElement(pid);
+    ASSERT_TRUE(secondField);
+    EXPECT_NE(secondField, firstField);
+    EXPECT_EQ(accessibility.focusedWindow(pid), second);
+
+    activate(QStringLiteral("Two windows"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return accessibility.focusedWindow(pid) == first; }, startTimeoutMs));
+    EXPECT_EQ(accessibility.focusedElement(pid), firstField);
+    expectNoKeyDown();
+}
+
 // The window manager may leave _NET_ACTIVE_WINDOW naming a window that is gone. The server would
 // still name a process for it, from the id's client bits alone, which the next program to connect
 // inherits: the stale window must name no program at all.

@@ -2,8 +2,9 @@
 //   text       -> "text:<the field's text>"
 //   clipboard  -> "clipboard:<format>=<size>,..." for the clipboard as this program reads it
 //   keys       -> "keys:<key presses received>" and "shortcut:<times Alt+V fired>"
-// With --seed-clipboard it first puts an image and HTML on the clipboard. The window title is the
-// first other argument. Prints "ready" once the window is shown.
+// With --seed-clipboard it first puts an image and HTML on the clipboard; with --second-window it
+// also shows a window "<title> 2" with a field of its own. The window title is the first other
+// argument. Prints "ready" once the window is shown.
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
@@ -102,6 +103,15 @@ int main(int argc, char **argv)
             reply(QStringLiteral("shortcut:") + QString::number(shortcutFired));
         }
     });
+
+    // Another window of the same program, for focus that moves between its windows.
+    QWidget second;
+    second.setWindowTitle(title + QStringLiteral(" 2"));
+    auto *secondLayout = new QVBoxLayout(&second);
+    secondLayout->addWidget(new QLineEdit);
+    second.resize(420, 80);
+    if (arguments.contains(QStringLiteral("--second-window")))
+        second.show();
 
     window.show();
     field->setFocus();

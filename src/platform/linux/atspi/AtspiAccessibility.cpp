@@ -114,6 +114,8 @@ std::optional<QDBusConnection> AtspiAccessibility::bus()
         m_connected = false;
         m_pids.clear();
         m_proxied.clear();
+        m_lastWindow.reset();
+        m_lastField.reset();
     }
     QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
                                                       QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
@@ -348,17 +350,43 @@ AccessibleElement AtspiAccessibility::innermostFocused(AccessibleElement element
 
 std::optional<AccessibleElement> AtspiAccessibility::focusedElement(std::int32_t pid)
 {
+    const auto remembered = lastWindowIfStillActive(pid);
+    if (remembered) {
+        if (auto element = focusedIn(*remembered))
+            return element;
+    }
     for (const AccessibleElement &application : applications(pid)) {
-        if (const auto window = activeWindow(application)) {
-            if (auto element = lastFieldIfStillFocused(*window))
-                return element;
-            if (auto element = findFocused(*window)) {
-                m_lastField = LastField{*window, *element};
-                return element;
-            }
-        }
+        const auto window = activeWindow(application);
+        if (!window || window == remembered)
+            continue;
+        m_lastWindow = LastWindow{pid, *window};
+        if (auto element = focusedIn(*window))
+            return element;
     }
     return std::nullopt;
+}
+
+std::optional<AccessibleElement> AtspiAccessibility::focusedIn(const AccessibleElement &window)
+{
+    if (auto element = lastFieldIfStillFocused(window))
+        return element;
+    auto element = findFocused(window);
+    if (element)
+        m_lastField = LastField{window, *element};
+    return element;
+}
+
+std::optional<AccessibleElement> AtspiAccessibility::lastWindowIfStillActive(std::int32_t pid)
+{
+    // Each focus test asks for the program's active window and then for its field: the window
+    // found last answers in one call while it still says it is active, instead of listing every
+    // program on the bus and every window of this one, twice over.
+    if (!m_lastWindow || m_lastWindow->pid != pid)
+        return std::nullopt;
+    const auto bits = states(m_lastWindow->window);
+    if (!bits || has(*bits, stateDefunct) || !has(*bits, stateActive))
+        return std::nullopt;
+    return m_lastWindow->window;
 }
 
 std::optional<AccessibleElement> AtspiAccessibility::lastFieldIfStillFocused(const AccessibleElement &window)
@@ -394,9 +422,13 @@ std::optional<AccessibleElement> AtspiAccessibility::systemFocusedElement()
 
 std::optional<AccessibleElement> AtspiAccessibility::focusedWindow(std::int32_t pid)
 {
+    if (auto window = lastWindowIfStillActive(pid))
+        return window;
     for (const AccessibleElement &application : applications(pid)) {
-        if (auto window = activeWindow(application))
+        if (auto window = activeWindow(application)) {
+            m_lastWindow = LastWindow{pid, *window};
             return window;
+        }
     }
     return std::nullopt;
 }

@@ -62,6 +62,8 @@ private:
     /// (as a sandboxed program's does).
     bool connectsThroughProxy(const AccessibleElement &application, std::int32_t owner);
     std::optional<AccessibleElement> activeWindow(const AccessibleElement &application);
+    std::optional<AccessibleElement> lastWindowIfStillActive(std::int32_t pid);
+    std::optional<AccessibleElement> focusedIn(const AccessibleElement &window);
     std::optional<AccessibleElement> findFocused(const AccessibleElement &root);
     std::optional<AccessibleElement> lastFieldIfStillFocused(const AccessibleElement &window);
     AccessibleElement innermostFocused(AccessibleElement element);
@@ -72,6 +74,12 @@ private:
     bool m_connected = false;
     QHash<QString, std::int32_t> m_pids; ///< owner pid by bus name; bus names are never reused
     QHash<QString, bool> m_proxied; ///< whether a program connects through a proxy, by bus name
+    /// The active window found last for a program, by the pid it was asked for.
+    struct LastWindow {
+        std::int32_t pid = 0;
+        AccessibleElement window;
+    };
+    std::optional<LastWindow> m_lastWindow;
     /// The focused field focusedElement() found last, and the window it was found in.
     struct LastField {
         AccessibleElement window;
