@@ -63,6 +63,16 @@ void BM_FocusTest(benchmark::State &state)
 }
 BENCHMARK(BM_FocusTest)->Unit(benchmark::kMillisecond);
 
+// Listening for caret announcements starts in a delivery's first steps, before the clipboard is written.
+void BM_CaretWatchStartAndStop(benchmark::State &state)
+{
+    for (auto _ : state) {
+        desktop->accessibility.beginCaretWatch();
+        desktop->accessibility.endCaretWatch();
+    }
+}
+BENCHMARK(BM_CaretWatchStartAndStop)->Unit(benchmark::kMillisecond);
+
 void BM_FrontmostApplication(benchmark::State &state)
 {
     for (auto _ : state)

@@ -3,6 +3,7 @@
 #include "Logging.h"
 
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QStringList>
 
 namespace talvex::atspi {
@@ -52,9 +53,14 @@ bool AtspiAnnouncements::start(QDBusConnection bus, int timeoutMs)
         QDBusMessage registration = QDBusMessage::createMethodCall(
             registryService, registryPath, registryInterface, QStringLiteral("RegisterEvent"));
         registration << QLatin1String(event.name) << QStringList() << QString();
-        const QDBusMessage reply = bus.call(registration, QDBus::Block, timeoutMs);
-        if (reply.type() == QDBusMessage::ErrorMessage)
-            qCDebug(lcAccessibility) << "the registry refused" << event.name << reply.errorMessage();
+        // Not waited for: the registry passes the interest on to the programs long before the
+        // paste keystroke this watch is for, and a delivery's first steps need not wait for it.
+        auto *reply = new QDBusPendingCallWatcher(bus.asyncCall(registration, timeoutMs), this);
+        connect(reply, &QDBusPendingCallWatcher::finished, this, [name = event.name](QDBusPendingCallWatcher *call) {
+            if (call->isError())
+                qCDebug(lcAccessibility) << "the registry refused" << name << call->error().message();
+            call->deleteLater();
+        });
     }
     return true;
 }
