@@ -133,6 +133,7 @@ TEST(SphinxSearchTest, DecoderArgumentsFollowWidthAndNormalisation)
         }
         EXPECT_EQ(valueOf(live, "-maxhmmpf").isEmpty(), search == SphinxSearch::accurate)
             << "the accurate width keeps every state its wide beams allow";
+        EXPECT_EQ(valueOf(whole, "-maxhmmpf"), QString()) << "recordings are never capped";
     }
     const QStringList accurate = sphinxDecoderArguments(SphinxSearch::accurate, SphinxNormalisation::whole);
     for (const QString beam : {"-beam", "-wbeam", "-pbeam", "-lpbeam", "-lponlybeam"}) {
