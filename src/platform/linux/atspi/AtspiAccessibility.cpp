@@ -381,10 +381,8 @@ std::optional<AccessibleElement> AtspiAccessibility::lastWindowIfStillActive(std
     // Each focus test asks for the program's active window and then for its field: the window
     // found last answers in one call while it still says it is active, instead of listing every
     // program on the bus and every window of this one, twice over.
-    if (!m_lastWindow || m_lastWindow->pid != pid)
-        return std::nullopt;
-    const auto bits = states(m_lastWindow->window);
-    if (!bits || has(*bits, stateDefunct) || !has(*bits, stateActive))
+    if (!m_lastWindow || m_lastWindow->pid != pid ||
+        stillHolds(m_lastWindow->window, FocusHold::window, m_timeout) != true)
         return std::nullopt;
     return m_lastWindow->window;
 }
