@@ -1,5 +1,5 @@
 // The pure parts of the recogniser backend: locale equivalence, pronunciations, model files, the
-// search width setting and the kept normalisation.
+// search width setting, the kept normalisation and the quiet left undecoded at the end.
 #include "AwaitTask.h"
 #include "CepstralMeanFile.h"
 #include "FlitePronouncer.h"
@@ -7,6 +7,7 @@
 #include "PlatformError.h"
 #include "SphinxSearch.h"
 #include "SphinxSpeechService.h"
+#include "TrailingQuiet.h"
 
 #include <QDir>
 #include <QFile>
@@ -194,4 +195,53 @@ TEST(CepstralMeanFileTest, WritesInOneStepAndKeepsTheOldFileWhenItCannot)
     }
     QFile::setPermissions(dir.filePath("cache/Talvex"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+namespace {
+
+// `ms` of a square wave at `amplitude` (0 = digital silence), 16 kHz.
+std::vector<std::int16_t> tone(int ms, std::int16_t amplitude)
+{
+    std::vector<std::int16_t> samples(std::size_t(ms) * 16);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = (i / 20) % 2 ? amplitude : std::int16_t(-amplitude);
+    return samples;
+}
+
+std::vector<std::int16_t> joined(std::initializer_list<std::vector<std::int16_t>> parts)
+{
+    std::vector<std::int16_t> all;
+    for (const auto &part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+} // namespace
+
+TEST(TrailingQuietTest, DecodesUpToTheKeptQuietAfterTheLastLoudFrame)
+{
+    constexpr std::size_t kept = 1600; // 100 ms
+    struct Case {
+        const char *what;
+        std::vector<std::int16_t> fed, rest;
+        std::size_t decoded;
+    };
+    const Case cases[]{
+        {"speech then silence", tone(500, 8000), tone(400, 0), kept},
+        {"quiet already fed counts", joined({tone(500, 8000), tone(60, 0)}), tone(400, 0), kept - 960},
+        {"quiet long since", joined({tone(500, 8000), tone(300, 0)}), tone(400, 0), 0},
+        {"speech ending inside the rest", tone(500, 8000), joined({tone(200, 6000), tone(400, 0)}),
+         3200 + kept},
+        {"louder speech in the rest sets the scale", tone(500, 40), joined({tone(200, 8000), tone(400, 40)}),
+         3200 + kept},
+        {"a faint tail within range stays", tone(500, 8000), joined({tone(200, 200), tone(400, 0)}), 3200 + kept},
+        {"a noisy room keeps everything", tone(500, 8000), tone(400, 3000), 6400},
+        {"nothing but digital silence", tone(500, 0), tone(400, 0), 0},
+        {"a short rest is kept whole", tone(500, 8000), tone(30, 0), 480},
+    };
+    for (const auto &c : cases) {
+        TrailingQuiet trailing(kept, 40.0);
+        trailing.fed(c.fed);
+        EXPECT_EQ(trailing.worthDecoding(c.rest), c.decoded) << c.what;
+    }
 }
