@@ -206,11 +206,11 @@ struct SphinxAnalyzer::Session {
         };
         // What is left when the audio has ended, up to a little of the quiet after the last word.
         auto feedEnd = [&](const std::vector<std::vector<std::int16_t>> &pieces) {
-            std::vector<std::int16_t> rest;
+            std::vector<std::int16_t> all;
             for (const auto &piece : pieces)
-                rest.insert(rest.end(), piece.begin(), piece.end());
-            std::size_t left = trailing.worthDecoding(rest);
-            qCDebug(lcSpeech, "The end: %zu of %zu samples decoded", left, rest.size());
+                all.insert(all.end(), piece.begin(), piece.end());
+            std::size_t left = trailing.worthDecoding(all);
+            qCDebug(lcSpeech, "The end: %zu of %zu samples decoded", left, all.size());
             for (const auto &piece : pieces) {
                 if (left == 0)
                     break;
@@ -235,30 +235,20 @@ struct SphinxAnalyzer::Session {
                     feed(pcm, true);
             held.clear();
         };
-        // Feeds `pcm` a frame at a time while the audio goes on. Once it has ended, the rest of `pcm`
-        // and whatever is still queued go to feedEnd; returns false then.
-        auto feedWhileOpen = [&](std::vector<std::int16_t> pcm) {
+        // Once the audio has ended, what is left of it, from the frame where the end was seen; it
+        // goes to feedEnd.
+        std::vector<std::vector<std::int16_t>> rest;
+        // Feeds `pcm` a frame at a time while the audio goes on.
+        auto feedWhileOpen = [&](const std::vector<std::int16_t> &pcm) {
             const std::span<const std::int16_t> all(pcm);
             for (std::size_t offset = 0; offset < all.size(); offset += TrailingQuiet::frameSamples) {
                 if (input.hasEnded()) {
-                    std::vector<std::vector<std::int16_t>> pieces{{all.begin() + std::ptrdiff_t(offset), all.end()}};
-                    while (auto element = input.tryPop()) {
-                        if (auto *buffer = std::get_if<PcmBuffer>(&*element)) {
-                            pieces.push_back(toPcm16(*buffer));
-                            continue;
-                        }
-                        if (auto *error = std::get_if<std::exception_ptr>(&*element))
-                            failure = *error;
-                        break;
-                    }
-                    if (!failure)
-                        feedEnd(pieces);
-                    return false;
+                    rest.emplace_back(all.begin() + std::ptrdiff_t(offset), all.end());
+                    return;
                 }
                 const std::size_t count = std::min(TrailingQuiet::frameSamples, all.size() - offset);
                 feed(all.subspan(offset, count), offset + count == all.size());
             }
-            return true;
         };
 
         // How far the decoder fell behind the audio, for the diagnostic line at the end.
@@ -282,16 +272,15 @@ struct SphinxAnalyzer::Session {
             mostWaiting = std::max(mostWaiting, waitingAtEnd);
             seconds += double(std::get<PcmBuffer>(element).frameLength) / 16000.0;
             std::vector<std::int16_t> pcm = toPcm16(std::get<PcmBuffer>(element));
+            if (!rest.empty()) {
+                rest.push_back(std::move(pcm));
+                continue;
+            }
             if (!estimate) {
                 const Stopwatch fed;
-                const bool open = feedWhileOpen(std::move(pcm));
+                feedWhileOpen(pcm);
                 lastBuffer = fed.wallMs();
                 lastBufferCpu = fed.cpuMs();
-                if (!open) {
-                    qCDebug(lcSpeech, "The audio ended; the last buffer took %.0f ms to decode (%.0f ms of CPU)",
-                            lastBuffer, lastBufferCpu);
-                    break;
-                }
                 continue;
             }
             estimate->add(pcm.data(), pcm.size());
@@ -304,6 +293,8 @@ struct SphinxAnalyzer::Session {
         const bool estimated = estimate.has_value();
         if (completed && estimate)
             startFromEstimate(true); // a short dictation: whatever speech it had gives the mean
+        else if (completed && !rest.empty())
+            feedEnd(rest);
         // The utterance ends even when abandoned: the next dictation starts a new one on this decoder.
         if (inUtterance) {
             ps_end_utt(decoder);
