@@ -129,6 +129,8 @@ def main():
                         help="runs of batch decoding and of the recording at the first width (cheapest counts)")
     parser.add_argument("--sets", default="librivox,cards," + ",".join("flite-" + v for v in VOICES))
     options = parser.parse_args()
+    if options.repeat < 1:
+        parser.error("--repeat needs at least one run")
     widths = options.widths.split(",")
 
     with tempfile.TemporaryDirectory() as tmp:
